@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// Accumulation and absolute difference, beside OpenCV where it has the operation.
+#include <string>
+
+#include "arith/accumulate.h"
+#include "bench_util.h"
+
+#ifdef ZUV_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+using zuv::bench::Image;
+
+// Bytes each call moves: sources and mask read, accumulator read and written.
+template <class T, class Call>
+void run(benchmark::State& st, int threads, int64_t bytes_per_px, Call&& call) {
+  zuv::bench::set_threads(threads);
+  for (auto _ : st) benchmark::DoNotOptimize(call());
+  st.SetBytesProcessed(int64_t(st.iterations()) * bytes_per_px);
+  zuv::bench::set_threads(0);
+}
+
+template <class T>
+struct Inputs {
+  Inputs(int w, int h) : s1(w, h, 1, 1), s2(w, h, 1, 2), m(w, h, 1, 3), a(w, h, 1, 4) {}
+  Image<T> s1, s2;
+  Image<uint8_t> m;
+  Image<float> a;
+};
+
+void register_all() {
+  for (const auto& sz : zuv::bench::kSizes) {
+    const int64_t px = int64_t(sz.w) * sz.h;
+    for (int threads : {1, 2}) {
+      const std::string tail = std::string("/") + sz.name + "/" + std::to_string(threads);
+      const int w = sz.w, h = sz.h;
+#define REG(name, T, srcs, masked, expr)                                                         \
+  benchmark::RegisterBenchmark((std::string("Accumulate/") + #name + tail).c_str(),              \
+                               [=](benchmark::State& st) {                                       \
+                                 Inputs<T> in(w, h);                                             \
+                                 run<T>(st, threads, px * (srcs * int64_t(sizeof(T)) + masked + 8), \
+                                        [&] { return expr; });                                   \
+                               })->Unit(benchmark::kMillisecond);
+#define X(name, op, T) REG(name, T, 1, 0, name(in.s1.ptr(), in.s1.step, in.a.ptr(), in.a.step, in.a.roi()))
+      ZUV_ACC1_TABLE(X)
+#undef X
+#define X(name, op, T) REG(name, T, 1, 1, name(in.s1.ptr(), in.s1.step, in.m.ptr(), in.m.step, in.a.ptr(), in.a.step, in.a.roi()))
+      ZUV_ACC1M_TABLE(X)
+#undef X
+#define X(name, op, T) REG(name, T, 2, 0, name(in.s1.ptr(), in.s1.step, in.s2.ptr(), in.s2.step, in.a.ptr(), in.a.step, in.a.roi()))
+      ZUV_ACC2_TABLE(X)
+#undef X
+#define X(name, op, T) REG(name, T, 2, 1, name(in.s1.ptr(), in.s1.step, in.s2.ptr(), in.s2.step, in.m.ptr(), in.m.step, in.a.ptr(), in.a.step, in.a.roi()))
+      ZUV_ACC2M_TABLE(X)
+#undef X
+#define X(name, op, T) REG(name, T, 1, 0, name(in.s1.ptr(), in.s1.step, in.a.ptr(), in.a.step, in.a.roi(), 0.25f))
+      ZUV_ACCW_TABLE(X)
+#undef X
+#define X(name, op, T) REG(name, T, 1, 1, name(in.s1.ptr(), in.s1.step, in.m.ptr(), in.m.step, in.a.ptr(), in.a.step, in.a.roi(), 0.25f))
+      ZUV_ACCWM_TABLE(X)
+#undef X
+      REG(zuviAddWeighted_32f_C1R, float, 2, -4,
+          zuviAddWeighted_32f_C1R(in.s1.ptr(), in.s1.step, in.s2.ptr(), in.s2.step, in.a.ptr(), in.a.step, in.a.roi(), 0.25f))
+#define X(name, T, C)                                                                          \
+  benchmark::RegisterBenchmark((std::string("AbsDiff/") + #name + tail).c_str(),                \
+                               [=](benchmark::State& st) {                                      \
+                                 Image<T> a(w, h, C, 1), b(w, h, C, 2), d(w, h, C, 3);          \
+                                 run<T>(st, threads, px * 3 * C * int64_t(sizeof(T)), [&] {     \
+                                   return name(a.ptr(), a.step, b.ptr(), b.step, d.ptr(), d.step, \
+                                               a.roi());                                         \
+                                 });                                                             \
+                               })->Unit(benchmark::kMillisecond);
+      ZUV_ABSDIFF_TABLE(X)
+#undef X
+#define X(name, T, V)                                                                          \
+  benchmark::RegisterBenchmark((std::string("AbsDiff/") + #name + tail).c_str(),                \
+                               [=](benchmark::State& st) {                                      \
+                                 Image<T> a(w, h, 1, 1), d(w, h, 1, 3);                         \
+                                 run<T>(st, threads, px * 2 * int64_t(sizeof(T)), [&] {         \
+                                   return name(a.ptr(), a.step, d.ptr(), d.step, a.roi(), V(9)); \
+                                 });                                                             \
+                               })->Unit(benchmark::kMillisecond);
+      ZUV_ABSDIFFC_TABLE(X)
+#undef X
+#undef REG
+
+#ifdef ZUV_HAVE_OPENCV
+      // OpenCV counterparts (they do not thread these operations).
+      auto cv_case = [&](const char* what, int64_t bytes, auto fn) {
+        benchmark::RegisterBenchmark((std::string("OpenCV/") + what + tail).c_str(),
+                                     [=](benchmark::State& st) {
+                                       cv::setNumThreads(threads);
+                                       cv::Mat s1(h, w, CV_8UC1), s2(h, w, CV_8UC1), a(h, w, CV_32FC1);
+                                       cv::Mat s3a(h, w, CV_8UC3), s3b(h, w, CV_8UC3), d3(h, w, CV_8UC3), d(h, w, CV_8UC1);
+                                       cv::randu(s1, 0, 256); cv::randu(s2, 0, 256); a = 0.f;
+                                       cv::randu(s3a, 0, 256); cv::randu(s3b, 0, 256);
+                                       for (auto _ : st) fn(s1, s2, a, s3a, s3b, d3, d);
+                                       st.SetBytesProcessed(int64_t(st.iterations()) * bytes);
+                                     })->Unit(benchmark::kMillisecond);
+      };
+      cv_case("accumulate_8u32f", px * 9, [](cv::Mat& s1, cv::Mat&, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulate(s1, a); });
+      cv_case("accumulateSquare_8u32f", px * 9, [](cv::Mat& s1, cv::Mat&, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulateSquare(s1, a); });
+      cv_case("accumulateProduct_8u32f", px * 10, [](cv::Mat& s1, cv::Mat& s2, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulateProduct(s1, s2, a); });
+      cv_case("accumulateWeighted_8u32f", px * 9, [](cv::Mat& s1, cv::Mat&, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulateWeighted(s1, a, 0.25); });
+      cv_case("absdiff_8u_C1", px * 3, [](cv::Mat& s1, cv::Mat& s2, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat& d) { cv::absdiff(s1, s2, d); });
+      cv_case("absdiff_8u_C3", px * 9, [](cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat& a, cv::Mat& b, cv::Mat& d3, cv::Mat&) { cv::absdiff(a, b, d3); });
+#endif
+    }
+  }
+}
+
+const int registered = (register_all(), 0);
+
+}  // namespace

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// AVX-512 helpers: target regions and tail masks.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+// Code between these compiles for AVX-512 F/CD/BW/DQ/VL; the rest of a file
+// stays at the baseline so the scalar reference runs anywhere.
+#define ZUV_AVX512_BEGIN \
+  _Pragma("GCC push_options") \
+  _Pragma("GCC target(\"avx512f,avx512cd,avx512bw,avx512dq,avx512vl,fma,bmi2\")")
+#define ZUV_AVX512_END _Pragma("GCC pop_options")
+
+namespace zuv::simd {
+
+// Masks with the low n bits set (n may reach the full width).
+inline __mmask16 mask16(int n) { return n >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << n) - 1u); }
+inline __mmask32 mask32(int n) { return n >= 32 ? __mmask32(0xFFFFFFFFu) : __mmask32((1u << n) - 1u); }
+inline __mmask64 mask64(int n) {
+  return n >= 64 ? __mmask64(~0ull) : __mmask64((1ull << n) - 1ull);
+}
+
+}  // namespace zuv::simd

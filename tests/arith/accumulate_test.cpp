@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// Accumulation and absolute difference: vector against reference, exact edge
+// values, argument-check order, thread-count invariance.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "arith/accumulate.h"
+#include "support/guarded_image.h"
+#include "support/status.h"
+
+namespace {
+
+using zuv::test::expect_refused;
+using zuv::test::Flush;
+using zuv::test::GuardedImage;
+using zuv::test::ReferenceKernels;
+using zuv::test::ThreadCount;
+
+// Bit patterns, so NaNs and signed zeros compare exactly.
+template <class T>
+std::vector<uint8_t> raw(const GuardedImage<T>& img) {
+  const std::vector<T> p = img.pixels();
+  std::vector<uint8_t> b(p.size() * sizeof(T));
+  std::memcpy(b.data(), p.data(), b.size());
+  return b;
+}
+
+// Inputs of one accumulation call: up to two sources, a mask, an accumulator.
+template <class T>
+struct AccCase {
+  AccCase(int w, int h, int pad, Flush flush, uint32_t seed)
+      : s1(w, h, 1, pad * int(sizeof(T)), flush), s2(w, h, 1, pad * int(sizeof(T)), flush),
+        m(w, h, 1, pad, flush), a(w, h, 1, pad * 4, flush) {
+    std::mt19937 rng(seed);
+    s1.fill_random(rng);
+    s2.fill_random(rng);
+    m.fill([&](int, int, int) { return rng() % 3 == 0 ? 0 : int(rng() % 256); });
+    a.fill([&](int, int, int) { return std::uniform_real_distribution<float>(-1e4f, 1e4f)(rng); });
+  }
+  GuardedImage<T> s1, s2;
+  GuardedImage<uint8_t> m;
+  GuardedImage<float> a;
+};
+
+// Runs `call` on a fresh case with the vector kernels and with the reference,
+// for every tail length and both guard ends, and compares the accumulators.
+template <class T, class Call>
+void expect_vector_matches_reference(Call call) {
+  for (Flush flush : {Flush::End, Flush::Begin})
+    for (int pad : {0, 3})
+      for (int h = 1; h <= 3; ++h)
+        for (int w = 1; w <= 140; w += (w < 70 ? 1 : 13)) {
+          AccCase<T> vec(w, h, pad, flush, uint32_t(w * 131 + h));
+          AccCase<T> ref(w, h, pad, flush, uint32_t(w * 131 + h));
+          ASSERT_EQ(call(vec), StatusOk);
+          {
+            ReferenceKernels use_ref;
+            ASSERT_EQ(call(ref), StatusOk);
+          }
+          ASSERT_EQ(raw(vec.a), raw(ref.a)) << "width " << w << " height " << h;
+          ASSERT_TRUE(vec.a.padding_intact());
+        }
+}
+
+constexpr float kAlpha = 0.3f;
+
+TEST(Accumulate, VectorMatchesReference) {
+#define X(name, op, T) { SCOPED_TRACE(#name); expect_vector_matches_reference<T>([](AccCase<T>& c) { \
+    return name(c.s1.data(), c.s1.step(), c.a.data(), c.a.step(), c.a.size()); }); }
+  ZUV_ACC1_TABLE(X)
+#undef X
+#define X(name, op, T) { SCOPED_TRACE(#name); expect_vector_matches_reference<T>([](AccCase<T>& c) { \
+    return name(c.s1.data(), c.s1.step(), c.m.data(), c.m.step(), c.a.data(), c.a.step(), c.a.size()); }); }
+  ZUV_ACC1M_TABLE(X)
+#undef X
+#define X(name, op, T) { SCOPED_TRACE(#name); expect_vector_matches_reference<T>([](AccCase<T>& c) { \
+    return name(c.s1.data(), c.s1.step(), c.s2.data(), c.s2.step(), c.a.data(), c.a.step(), c.a.size()); }); }
+  ZUV_ACC2_TABLE(X)
+#undef X
+#define X(name, op, T) { SCOPED_TRACE(#name); expect_vector_matches_reference<T>([](AccCase<T>& c) { \
+    return name(c.s1.data(), c.s1.step(), c.s2.data(), c.s2.step(), c.m.data(), c.m.step(), \
+                c.a.data(), c.a.step(), c.a.size()); }); }
+  ZUV_ACC2M_TABLE(X)
+#undef X
+#define X(name, op, T) { SCOPED_TRACE(#name); expect_vector_matches_reference<T>([](AccCase<T>& c) { \
+    return name(c.s1.data(), c.s1.step(), c.a.data(), c.a.step(), c.a.size(), kAlpha); }); }
+  ZUV_ACCW_TABLE(X)
+#undef X
+#define X(name, op, T) { SCOPED_TRACE(#name); expect_vector_matches_reference<T>([](AccCase<T>& c) { \
+    return name(c.s1.data(), c.s1.step(), c.m.data(), c.m.step(), c.a.data(), c.a.step(), c.a.size(), kAlpha); }); }
+  ZUV_ACCWM_TABLE(X)
+#undef X
+  // The blend writes a third image: s2 (here the float source) plays the accumulator.
+  expect_vector_matches_reference<float>([](AccCase<float>& c) {
+    return zuviAddWeighted_32f_C1R(c.s1.data(), c.s1.step(), c.s2.data(), c.s2.step(), c.a.data(),
+                                   c.a.step(), c.a.size(), kAlpha);
+  });
+}
+
+// The reference itself against the stated formulas, pixel by pixel.
+TEST(Accumulate, ReferenceFollowsTheFormulas) {
+  ReferenceKernels use_ref;
+  AccCase<uint16_t> c(37, 3, 0, Flush::End, 7);
+  const GuardedImage<float>& a = c.a;
+  std::vector<float> before = a.pixels();
+  ASSERT_EQ(zuviAddProduct_16u32f_C1IMR(c.s1.data(), c.s1.step(), c.s2.data(), c.s2.step(),
+                                        c.m.data(), c.m.step(), c.a.data(), c.a.step(), c.a.size()),
+            StatusOk);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 37; ++x) {
+      const float old = before[size_t(y) * 37 + x];
+      const float want = c.m.at(x, y) ? std::fma(float(c.s1.at(x, y)), float(c.s2.at(x, y)), old) : old;
+      ASSERT_EQ(a.at(x, y), want);
+    }
+}
+
+TEST(Accumulate, EdgeValues) {
+  GuardedImage<float> acc(3, 1);
+  GuardedImage<uint8_t> s8(3, 1);
+  GuardedImage<uint16_t> s16(3, 1);
+  acc.fill([](int x, int, int) { return float(x + 1); });
+  s8.fill([](int x, int, int) { return 2 * (x + 1); });
+  // alpha 0 keeps, alpha 1 copies, alpha 0.5 of A = 1, S = 2 gives 1.5.
+  ASSERT_EQ(zuviAddWeighted_8u32f_C1IR(s8.data(), s8.step(), acc.data(), acc.step(), acc.size(), 0.f), 0);
+  EXPECT_EQ(acc.at(2, 0), 3.f);
+  ASSERT_EQ(zuviAddWeighted_8u32f_C1IR(s8.data(), s8.step(), acc.data(), acc.step(), {1, 1}, 0.5f), 0);
+  EXPECT_EQ(acc.at(0, 0), 1.5f);
+  ASSERT_EQ(zuviAddWeighted_8u32f_C1IR(s8.data(), s8.step(), acc.data(), acc.step(), acc.size(), 1.f), 0);
+  EXPECT_EQ(acc.at(1, 0), 4.f);
+  // 65535^2 rounds once: 4294836225 -> 4294836224.
+  acc.fill([](int, int, int) { return 0.f; });
+  s16.fill([](int, int, int) { return 65535; });
+  ASSERT_EQ(zuviAddSquare_16u32f_C1IR(s16.data(), s16.step(), acc.data(), acc.step(), acc.size()), 0);
+  EXPECT_EQ(acc.at(0, 0), 4294836224.f);
+  // An all-zero mask leaves the accumulator bit for bit.
+  GuardedImage<uint8_t> zero(3, 1);
+  zero.fill([](int, int, int) { return 0; });
+  acc.fill([](int x, int, int) { return x == 0 ? -0.f : std::numeric_limits<float>::quiet_NaN(); });
+  const auto before = raw(acc);
+  ASSERT_EQ(zuviAdd_8u32f_C1IMR(s8.data(), s8.step(), zero.data(), zero.step(), acc.data(), acc.step(), acc.size()), 0);
+  EXPECT_EQ(raw(acc), before);
+}
+
+TEST(AbsDiff, EdgeValues) {
+  GuardedImage<uint8_t> s(2, 1), d(2, 1);
+  s.fill([](int x, int, int) { return x == 0 ? 10 : 250; });
+  ASSERT_EQ(zuviAbsDiffC_8u_C1R(s.data(), s.step(), d.data(), d.step(), s.size(), 300), 0);
+  EXPECT_EQ(d.at(0, 0), 245);
+  EXPECT_EQ(d.at(1, 0), 5);
+  ASSERT_EQ(zuviAbsDiffC_8u_C1R(s.data(), s.step(), d.data(), d.step(), s.size(), -5), 0);
+  EXPECT_EQ(d.at(0, 0), 10);
+  GuardedImage<uint16_t> s16(1, 1), d16(1, 1);
+  s16.at(0, 0) = 3;
+  ASSERT_EQ(zuviAbsDiffC_16u_C1R(s16.data(), s16.step(), d16.data(), d16.step(), s16.size(), 70000), 0);
+  EXPECT_EQ(d16.at(0, 0), 65532);
+  GuardedImage<float> a(2, 1), b(2, 1), r(2, 1);
+  a.at(0, 0) = 1.f;
+  b.at(0, 0) = std::numeric_limits<float>::quiet_NaN();
+  a.at(1, 0) = -0.f;
+  b.at(1, 0) = 0.f;
+  ASSERT_EQ(zuviAbsDiff_32f_C1R(a.data(), a.step(), b.data(), b.step(), r.data(), r.step(), a.size()), 0);
+  EXPECT_TRUE(std::isnan(r.at(0, 0)));
+  EXPECT_EQ(r.at(1, 0), 0.f);
+  EXPECT_FALSE(std::signbit(r.at(1, 0)));
+}
+
+template <class T, int C, class Call>
+void expect_absdiff_matches_reference(Call call) {
+  for (Flush flush : {Flush::End, Flush::Begin})
+    for (int h = 1; h <= 3; ++h)
+      for (int w = 1; w <= 140; w += (w < 70 ? 1 : 11)) {
+        std::mt19937 rng(uint32_t(w + 1000 * h));
+        GuardedImage<T> a(w, h, C, 0, flush), b(w, h, C, 2 * sizeof(T), flush);
+        GuardedImage<T> dv(w, h, C, 0, flush), dr(w, h, C, 0, flush);
+        a.fill_random(rng);
+        b.fill_random(rng);
+        ASSERT_EQ(call(a, b, dv), StatusOk);
+        {
+          ReferenceKernels use_ref;
+          ASSERT_EQ(call(a, b, dr), StatusOk);
+        }
+        ASSERT_EQ(raw(dv), raw(dr)) << w << "x" << h;
+        // In place on the first source gives the same bytes.
+        ASSERT_EQ(call(a, b, a), StatusOk);
+        ASSERT_EQ(raw(a), raw(dv));
+      }
+}
+
+TEST(AbsDiff, VectorMatchesReference) {
+#define X(name, T, C) { SCOPED_TRACE(#name); expect_absdiff_matches_reference<T, C>( \
+    [](GuardedImage<T>& a, GuardedImage<T>& b, GuardedImage<T>& d) { \
+      return name(a.data(), a.step(), b.data(), b.step(), d.data(), d.step(), a.size()); }); }
+  ZUV_ABSDIFF_TABLE(X)
+#undef X
+#define X(name, T, V) { SCOPED_TRACE(#name); expect_absdiff_matches_reference<T, 1>( \
+    [](GuardedImage<T>& a, GuardedImage<T>&, GuardedImage<T>& d) { \
+      return name(a.data(), a.step(), d.data(), d.step(), a.size(), V(77)); }); }
+  ZUV_ABSDIFFC_TABLE(X)
+#undef X
+}
+
+// Results do not depend on the thread count (512 x 512 is threaded).
+TEST(Accumulate, ThreadCountInvariant) {
+  std::vector<uint8_t> first;
+  for (int threads : {1, 2, 3, 8}) {
+    ThreadCount tc(threads);
+    AccCase<uint8_t> c(512, 512, 0, Flush::End, 99);
+    ASSERT_EQ(zuviAddWeighted_8u32f_C1IMR(c.s1.data(), c.s1.step(), c.m.data(), c.m.step(),
+                                          c.a.data(), c.a.step(), c.a.size(), 0.25f), 0);
+    GuardedImage<uint8_t> d(513, 511, 3);
+    ASSERT_EQ(zuviAbsDiff_8u_C3R(d.data(), d.step(), d.data(), d.step(), d.data(), d.step(), d.size()), 0);
+    if (first.empty()) first = raw(c.a);
+    else EXPECT_EQ(raw(c.a), first) << threads << " threads";
+  }
+}
+
+// Check order, with two faults at once where the order decides.
+TEST(Accumulate, RefusedArgumentsWriteNothing) {
+  GuardedImage<uint16_t> s(8, 2);
+  GuardedImage<uint8_t> m(8, 2);
+  GuardedImage<float> a(8, 2);
+  const ImageSize roi = a.size();
+  auto add16 = [&](int sStep, int aStep, ImageSize r = {8, 2}) {
+    return [&, sStep, aStep, r] { return zuviAdd_16u32f_C1IR(s.data(), sStep, a.data(), aStep, r); };
+  };
+  expect_refused(StatusNullPointer, [&] { return zuviAdd_16u32f_C1IR(s.data(), 16, nullptr, 32, {0, 2}); }, {a});
+  expect_refused(StatusSize, add16(16, 32, {0, 2}), {a});
+  expect_refused(StatusSize, add16(16, 32, {8, 0}), {a});
+  expect_refused(StatusStep, add16(15, 31), {a});
+  // Odd source step beats a short accumulator step.
+  expect_refused(StatusNotEvenStep, add16(17, 28), {a});
+  expect_refused(StatusStep, add16(16, 28), {a});
+  expect_refused(StatusNotEvenStep, add16(16, 34), {a});
+  // Masked 16u: source evenness before the mask's step.
+  expect_refused(StatusNotEvenStep, [&] {
+    return zuviAdd_16u32f_C1IMR(s.data(), 17, m.data(), 7, a.data(), 32, roi); }, {a});
+  expect_refused(StatusStep, [&] {
+    return zuviAdd_16u32f_C1IMR(s.data(), 16, m.data(), 7, a.data(), 34, roi); }, {a});
+  // All-32f members: every step test before any multiple test.
+  GuardedImage<float> f(8, 2);
+  expect_refused(StatusStep, [&] {
+    return zuviAddProduct_32f_C1IR(f.data(), 34, f.data(), 28, a.data(), 32, roi); }, {a});
+  expect_refused(StatusNotEvenStep, [&] {
+    return zuviAddWeighted_32f_C1R(f.data(), 32, f.data(), 34, a.data(), 32, roi, 1.f); }, {a});
+  expect_refused(StatusNullPointer, [&] {
+    return zuviAddProduct_8u32f_C1IMR(m.data(), 8, nullptr, 8, m.data(), 8, a.data(), 32, roi); }, {a});
+  // Absolute differences: steps in argument order, then multiples.
+  GuardedImage<uint16_t> d(8, 2);
+  expect_refused(StatusStep, [&] {
+    return zuviAbsDiff_16u_C1R(s.data(), 17, s.data(), 16, d.data(), 14, roi); }, {d});
+  expect_refused(StatusNotEvenStep, [&] {
+    return zuviAbsDiffC_16u_C1R(s.data(), 16, d.data(), 17, roi, 3); }, {d});
+  GuardedImage<uint8_t> c3(8, 2, 3);
+  expect_refused(StatusStep, [&] {
+    return zuviAbsDiff_8u_C3R(c3.data(), 23, c3.data(), 24, c3.data(), 24, roi); }, {c3});
+}
+
+}  // namespace
