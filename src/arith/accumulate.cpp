@@ -154,21 +154,38 @@ static inline void store_n(T* p, __m512i v, int n) {
   else _mm512_mask_storeu_epi32(p, simd::mask16(n), v);
 }
 
+// Elements before the next 64-byte boundary of d, for rows long enough that
+// whole-line stores pay off (speed only).
 template <class T>
-static void absdiff_row(const T* a, const T* b, T* d, int n) {
+static inline int head_to_line(const T* d, int n) {
+  const uintptr_t addr = reinterpret_cast<uintptr_t>(d);
+  if (n * int(sizeof(T)) < 1024 || addr % sizeof(T) != 0) return 0;
+  return int(((64 - (addr & 63)) & 63) / sizeof(T));
+}
+
+// d = |a - b| over n elements; kConst takes b as the broadcast constant cv.
+template <class T, bool kConst>
+static void absdiff_any(const T* a, const T* b, __m512i cv, T* d, int n) {
   constexpr int kLanes = 64 / int(sizeof(T));
-  int x = 0;
+  int x = head_to_line(d, n);
+  if (x) store_n(d, absdiff_vec<T>(load_n(a, x), kConst ? cv : load_n(b, x)), x);
   for (; x + 2 * kLanes <= n; x += 2 * kLanes) {
-    const __m512i r0 = absdiff_vec<T>(_mm512_loadu_si512(a + x), _mm512_loadu_si512(b + x));
-    const __m512i r1 =
-        absdiff_vec<T>(_mm512_loadu_si512(a + x + kLanes), _mm512_loadu_si512(b + x + kLanes));
+    const __m512i b0 = kConst ? cv : _mm512_loadu_si512(b + x);
+    const __m512i b1 = kConst ? cv : _mm512_loadu_si512(b + x + kLanes);
+    const __m512i r0 = absdiff_vec<T>(_mm512_loadu_si512(a + x), b0);
+    const __m512i r1 = absdiff_vec<T>(_mm512_loadu_si512(a + x + kLanes), b1);
     _mm512_storeu_si512(d + x, r0);
     _mm512_storeu_si512(d + x + kLanes, r1);
   }
   for (; x < n; x += kLanes) {
     const int m = n - x;
-    store_n(d + x, absdiff_vec<T>(load_n(a + x, m), load_n(b + x, m)), m);
+    store_n(d + x, absdiff_vec<T>(load_n(a + x, m), kConst ? cv : load_n(b + x, m)), m);
   }
+}
+
+template <class T>
+static void absdiff_row(const T* a, const T* b, T* d, int n) {
+  absdiff_any<T, false>(a, b, _mm512_setzero_si512(), d, n);
 }
 
 template <class T>
@@ -180,19 +197,7 @@ static inline __m512i broadcast(T c) {
 
 template <class T>
 static void absdiffc_row(const T* s, T c, T* d, int n) {
-  constexpr int kLanes = 64 / int(sizeof(T));
-  const __m512i cv = broadcast(c);
-  int x = 0;
-  for (; x + 2 * kLanes <= n; x += 2 * kLanes) {
-    const __m512i r0 = absdiff_vec<T>(_mm512_loadu_si512(s + x), cv);
-    const __m512i r1 = absdiff_vec<T>(_mm512_loadu_si512(s + x + kLanes), cv);
-    _mm512_storeu_si512(d + x, r0);
-    _mm512_storeu_si512(d + x + kLanes, r1);
-  }
-  for (; x < n; x += kLanes) {
-    const int m = n - x;
-    store_n(d + x, absdiff_vec<T>(load_n(s + x, m), cv), m);
-  }
+  absdiff_any<T, true>(s, nullptr, broadcast(c), d, n);
 }
 
 }  // namespace avx512
