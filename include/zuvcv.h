@@ -196,17 +196,221 @@ ZUV_API Status zuviAbsDiffC_32f_C1R(const float* pSrc, int srcStep, float* pDst,
 /* Mean, standard deviation and extrema                                     */
 /* ======================================================================== */
 
+/* Statistics of one channel (C3C forms: channel coi, 1..3, of three). Masked
+   forms use the pixels whose mask byte is non-zero; N is their count, else
+   width * height. An empty mask gives mean and deviation 0. */
+
+/* *pMean = sum / N over the selected pixels. */
+ZUV_API Status zuviMean_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean);
+ZUV_API Status zuviMean_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean);
+ZUV_API Status zuviMean_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean);
+ZUV_API Status zuviMean_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean);
+ZUV_API Status zuviMean_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean);
+ZUV_API Status zuviMean_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean);
+
+/* Mean and standard deviation sqrt(|sum(x^2) / N - mean^2|); either output may be null. */
+ZUV_API Status zuviMean_StdDev_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_32f_C1R(const float* pSrc, int srcStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_8u_C3CR(const uint8_t* pSrc, int srcStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_16u_C3CR(const uint16_t* pSrc, int srcStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_32f_C3CR(const float* pSrc, int srcStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZUV_API Status zuviMean_StdDev_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+
+/* Minimum and maximum (as 32f) and the (x, y) of their first occurrence in raster
+   order; any output may be null. No selected pixel: values 0, positions (0, 0). */
+ZUV_API Status zuviMinMaxIndx_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize roiSize, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize roiSize, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_32f_C1R(const float* pSrc, int srcStep, ImageSize roiSize, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_8u_C3CR(const uint8_t* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_16u_C3CR(const uint16_t* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_32f_C3CR(const float* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZUV_API Status zuviMinMaxIndx_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMinVal, float* pMaxVal, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+
 /* ======================================================================== */
 /* Norms                                                                    */
 /* ======================================================================== */
+
+/* One 64f result through pNorm; M is the 8u mask (a pixel counts where its byte is
+   non-zero). C3CMR forms measure channel coi (1..3) of three-channel pixels.
+   Relative norms with a zero denominator give +inf (NaN when the numerator is
+   zero too) and the warning StatusDivByZero. */
+
+/* max |S| over the pixels whose mask byte is non-zero (0 when none is). */
+ZUV_API Status zuviNorm_Inf_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_Inf_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNorm_Inf_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_Inf_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNorm_Inf_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_Inf_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* sum of |S| over the selected pixels, exact for 8u/16u. */
+ZUV_API Status zuviNorm_L1_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_L1_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNorm_L1_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_L1_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNorm_L1_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_L1_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* sqrt(sum of S^2) over the selected pixels. */
+ZUV_API Status zuviNorm_L2_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_L2_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNorm_L2_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_L2_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNorm_L2_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNorm_L2_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* max |S1 - S2| over the selected pixels (0 when none is). */
+ZUV_API Status zuviNormDiff_Inf_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_Inf_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormDiff_Inf_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_Inf_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormDiff_Inf_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_Inf_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* sum of |S1 - S2| over the selected pixels. */
+ZUV_API Status zuviNormDiff_L1_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_L1_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormDiff_L1_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_L1_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormDiff_L1_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_L1_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* sqrt(sum of (S1 - S2)^2) over the selected pixels. */
+ZUV_API Status zuviNormDiff_L2_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_L2_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormDiff_L2_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_L2_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormDiff_L2_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormDiff_L2_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* max |S1 - S2| / max |S2| over the selected pixels. */
+ZUV_API Status zuviNormRel_Inf_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_Inf_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormRel_Inf_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_Inf_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormRel_Inf_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_Inf_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* sum |S1 - S2| / sum |S2| over the selected pixels. */
+ZUV_API Status zuviNormRel_L1_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_L1_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormRel_L1_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_L1_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormRel_L1_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_L1_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+
+/* sqrt(sum (S1 - S2)^2 / sum S2^2) over the selected pixels. */
+ZUV_API Status zuviNormRel_L2_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_L2_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormRel_L2_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_L2_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
+ZUV_API Status zuviNormRel_L2_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pNorm);
+ZUV_API Status zuviNormRel_L2_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pNorm);
 
 /* ======================================================================== */
 /* Separable row and column pipelines                                       */
 /* ======================================================================== */
 
+/* Row pass: ppDst[y][x] = sum_j pKernel[j] * S(y, x - anchor + j) for the h rows of the
+   region, the row extended left and right by borderType (0 constant borderValue,
+   1 replicate, 3 mirror, 6 in memory; flags 0x40/0x80 read that side from memory).
+   Integer forms: 32-bit sum (16u: float sum) times 1.0f/divisor, rounded to nearest
+   even, saturated; Low forms: wrapping 16-bit sum s, (s * trunc(16384.0f/divisor)) >> 14,
+   saturated. 32f stores the float sum. pBuffer: the size its query reports. */
+ZUV_API Status zuviFilterRowBorderPipeline_8u16s_C1R(const uint8_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, uint8_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_8u16s_C3R(const uint8_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, uint8_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, int16_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_16s_C3R(const int16_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, int16_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* const* ppDst, ImageSize roiSize, const uint16_t* pKernel, int kernelSize, int anchor, BorderType borderType, uint16_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_16u_C3R(const uint16_t* pSrc, int srcStep, uint16_t* const* ppDst, ImageSize roiSize, const uint16_t* pKernel, int kernelSize, int anchor, BorderType borderType, uint16_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_Low_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, int16_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_Low_16s_C3R(const int16_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, int16_t borderValue, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterRowBorderPipeline_32f_C1R(const float* pSrc, int srcStep, float* const* ppDst, ImageSize roiSize, const float* pKernel, int kernelSize, int anchor, BorderType borderType, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviFilterRowBorderPipeline_32f_C3R(const float* pSrc, int srcStep, float* const* ppDst, ImageSize roiSize, const float* pKernel, int kernelSize, int anchor, BorderType borderType, uint8_t* pBuffer, float borderValue);
+
+/* Column pass: pDst(y, x) = sum_j pKernel[j] * ppSrc[y + j][x] over h + kernelSize - 1
+   caller rows (no border generated); scaling and rounding as in the row pass. */
+ZUV_API Status zuviFilterColumnPipeline_16s_C1R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_16s_C3R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_16u_C1R(const uint16_t* const* ppSrc, uint16_t* pDst, int dstStep, ImageSize roiSize, const uint16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_16u_C3R(const uint16_t* const* ppSrc, uint16_t* pDst, int dstStep, ImageSize roiSize, const uint16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_16s8u_C1R(const int16_t* const* ppSrc, uint8_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_16s8u_C3R(const int16_t* const* ppSrc, uint8_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_16s8s_C1R(const int16_t* const* ppSrc, int8_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_16s8s_C3R(const int16_t* const* ppSrc, int8_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_Low_16s_C1R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_Low_16s_C3R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_32f_C1R(const float* const* ppSrc, float* pDst, int dstStep, ImageSize roiSize, const float* pKernel, int kernelSize, uint8_t* pBuffer);
+ZUV_API Status zuviFilterColumnPipeline_32f_C3R(const float* const* ppSrc, float* pDst, int dstStep, ImageSize roiSize, const float* pKernel, int kernelSize, uint8_t* pBuffer);
+
+/* Buffer bytes of the matching pass for a region and kernel size; sizes of threaded
+   forms hold for the permitted thread count at the time of the query. */
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_8u16s_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_8u16s_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_16s_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_16s_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_16u_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_16u_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_Low_16s_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_Low_16s_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_32f_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterRowBorderPipelineGetBufferSize_32f_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16s_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16s_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16u_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16u_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16s8u_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16s8u_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16s8s_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_16s8s_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_Low_16s_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_Low_16s_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_32f_C1R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+ZUV_API Status zuviFilterColumnPipelineGetBufferSize_32f_C3R(ImageSize roiSize, int kernelSize, int* pBufferSize);
+
 /* ======================================================================== */
 /* Fixed-kernel filters                                                     */
 /* ======================================================================== */
+
+/* Fixed 3x3 (mask 33) or 5x5 (mask 55) filters. Border: mode 0, 1, 3 or 6
+   with the in-memory side flags 0x10..0x80 (other modes: -5); borderValue is
+   the constant of mode 0 (last, as a float parameter, in the 32f forms). pBuffer holds the size the matching query reports
+   (valid for the thread count it was computed with). */
+
+/* Cross derivative: mask -a[j]*a[i], a = (-1, 0, 1) or (-1, -2, 0, 2, 1);
+   8u16s exact, 32f single-precision sums. */
+ZUV_API Status zuviFilterSobelCrossBorder_8u16s_C1R(const uint8_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, MaskSize mask, BorderType borderType, uint8_t borderValue, uint8_t* pBuffer);
+ZUV_API Status zuviFilterSobelCrossBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, MaskSize mask, BorderType borderType, uint8_t* pBuffer, float borderValue);
+/* Laplacian: (2 0 2 / 0 -8 0 / 2 0 2) or the 5x5 mask with corner 2 and centre -24. */
+ZUV_API Status zuviFilterLaplacianBorder_8u16s_C1R(const uint8_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, MaskSize mask, BorderType borderType, uint8_t borderValue, uint8_t* pBuffer);
+ZUV_API Status zuviFilterLaplacianBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, MaskSize mask, BorderType borderType, uint8_t* pBuffer, float borderValue);
+/* Box mean: 8u ((S9 + 5) * 7280) >> 16 or (S25 * 2621) >> 16; 32f S9 * 0.11111111f or S25 * 0.04f. */
+ZUV_API Status zuviFilterLowpassBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, MaskSize mask, BorderType borderType, uint8_t borderValue, uint8_t* pBuffer);
+ZUV_API Status zuviFilterLowpassBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, MaskSize mask, BorderType borderType, uint8_t* pBuffer, float borderValue);
+
+/* Buffer bytes of the filters above for a region and mask. */
+ZUV_API Status zuviFilterSobelCrossGetBufferSize_8u16s_C1R(ImageSize roiSize, MaskSize mask, int* pBufferSize);
+ZUV_API Status zuviFilterSobelCrossGetBufferSize_32f_C1R(ImageSize roiSize, MaskSize mask, int* pBufferSize);
+ZUV_API Status zuviFilterLaplacianGetBufferSize_8u16s_C1R(ImageSize roiSize, MaskSize mask, int* pBufferSize);
+ZUV_API Status zuviFilterLaplacianGetBufferSize_32f_C1R(ImageSize roiSize, MaskSize mask, int* pBufferSize);
+ZUV_API Status zuviFilterLowpassGetBufferSize_8u_C1R(ImageSize roiSize, MaskSize mask, int* pBufferSize);
+ZUV_API Status zuviFilterLowpassGetBufferSize_32f_C1R(ImageSize roiSize, MaskSize mask, int* pBufferSize);
+
+/* n Sobel-type taps of derivative order d (n odd, 0 <= d < n): binomial
+   smoothing passes then differencing passes; negated when sign < 0. */
+ZUV_API Status zuviGenSobelKernel_16s(int16_t* pDst, int kernelSize, int order, int sign);
+ZUV_API Status zuviGenSobelKernel_32f(float* pDst, int kernelSize, int order, int sign);
 
 /* ======================================================================== */
 /* Gaussian filter                                                          */
@@ -216,6 +420,54 @@ ZUV_API Status zuviAbsDiffC_32f_C1R(const float* pSrc, int srcStep, float* pDst,
 /* Morphology                                                               */
 /* ======================================================================== */
 
+/* Flat erosion and dilation by a mask of maskSize bytes (non-zero = member),
+   anchor ((maskWidth - 1) / 2, (maskHeight - 1) / 2):
+   erode D(x, y) = min, dilate = max, of S'(x + i - ax, y + j - ay) over the
+   members (i, j), S' being the source extended by the border rule
+   (BorderConst, BorderRepl, BorderMirror, BorderInMem and the in-memory side
+   flags; 1u: no BorderMirror). 1u images are bit-packed, the most significant
+   bit of a byte first, from a bit offset; erosion ANDs and dilation ORs.
+   An empty mask copies. GetSize reports the state and work-buffer bytes for a
+   maximum ROI width; Init lays out the state (wider ROIs are refused later).
+   16u, 16s and 1u refuse pSrc == pDst; 8u and 32f work in place. */
+typedef struct MorphState MorphState;
+ZUV_API Status zuviMorphologyBorderGetSize_8u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_8u_C3R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_8u_C4R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_32f_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_32f_C3R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_32f_C4R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_16u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_16s_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderGetSize_1u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphologyBorderInit_8u_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_8u_C3R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_8u_C4R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_32f_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_32f_C3R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_32f_C4R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_16u_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_16s_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphologyBorderInit_1u_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[3], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[4], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphState* pMorphSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviErodeBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[3], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[4], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint16_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, int16_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviErodeBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int srcBitOffset, uint8_t* pDst, int dstStep, int dstBitOffset, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[3], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[4], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphState* pMorphSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviDilateBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[3], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[4], const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint16_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, int16_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviDilateBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int srcBitOffset, uint8_t* pDst, int dstStep, int dstBitOffset, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphState* pMorphSpec, uint8_t* pBuffer);
+
 /* ======================================================================== */
 /* Compound and gray-scale morphology                                       */
 /* ======================================================================== */
@@ -223,6 +475,22 @@ ZUV_API Status zuviAbsDiffC_32f_C1R(const float* pSrc, int srcStep, float* pDst,
 /* ======================================================================== */
 /* Canny edge detection                                                     */
 /* ======================================================================== */
+
+/* Work-buffer bytes of zuviCanny_16s8u_C1R / zuviCanny_32f8u_C1R for a region:
+   (w + 2)(h + 2) * 5 + 16w + 160, or * 9 when w or h reaches 65533. */
+ZUV_API Status zuviCannyGetSize(ImageSize roiSize, int32_t* pBufferSize);
+/* Canny edges (255, else 0) from 16s derivatives: magnitude |dx| + |dy| saturated
+   to 65535, candidates above trunc(low), seeds above trunc(high), 8-connected hysteresis. */
+ZUV_API Status zuviCanny_16s8u_C1R(const int16_t* pSrcDx, int srcDxStep, const int16_t* pSrcDy, int srcDyStep, uint8_t* pDst, int dstStep, ImageSize roiSize, uint8_t* pBuffer, float lowThresh, float highThresh);
+/* The same from 32f derivatives: magnitude |dx| + |dy|, candidates >= low, seeds > high. */
+ZUV_API Status zuviCanny_32f8u_C1R(const float* pSrcDx, int srcDxStep, const float* pSrcDy, int srcDyStep, uint8_t* pDst, int dstStep, ImageSize roiSize, uint8_t* pBuffer, float lowThresh, float highThresh);
+/* Work-buffer bytes of zuviCannyBorder_8u_C1R for a region and mask size
+   (filterKind and the last value are not examined). */
+ZUV_API Status zuviCannyBorderGetSize(ImageSize roiSize, DifferentialKernel filterKind, MaskSize maskSize, int32_t dataType, int32_t* pBufferSize);
+/* Canny edges of an 8u image: Sobel 3x3/5x5 or Scharr 3x3 derivatives, L1 or L2 magnitude,
+   candidates > low, seeds > high. Sides flagged in memory are read; other sides replicate
+   (mode 1) or take borderValue (modes 0 and 6). */
+ZUV_API Status zuviCannyBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, DifferentialKernel filterKind, MaskSize maskSize, BorderType borderType, uint8_t borderValue, NormType norm, uint8_t* pBuffer, float lowThresh, float highThresh);
 
 #ifdef __cplusplus
 }

@@ -138,4 +138,26 @@ int for_elements(int count, Kernel&& kernel) {
   return bad;
 }
 
+// Stripe form that also passes the thread number: body(t, y0, rows) with
+// 0 <= t < requested_threads(), for drivers that give each thread its own
+// scratch. Same split and fallback as for_rows.
+template <class Body>
+void for_stripes(int height, bool parallel, Body&& body) {
+  const int want = parallel ? requested_threads() : 1;
+  if (want <= 1) {
+    body(0, 0, height);
+    return;
+  }
+  int n = 1;
+#pragma omp parallel num_threads(want)
+  {
+#pragma omp master
+    n = omp_get_num_threads();
+#pragma omp barrier
+    const int t = omp_get_thread_num();
+    const Stripe s = stripe_of(t, n, height);
+    if (s.rows > 0) body(t, s.y0, s.rows);
+  }
+}
+
 }  // namespace zuv::parallel
