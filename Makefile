@@ -30,7 +30,8 @@ bench: deps
 	ZUV_WITH_OPENCV=1 bash scripts/install-deps.sh
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUV_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
-	for b in $(BUILD)/bench/zuv_*_bench; do $$b --benchmark_min_time=0.2; done
+	for b in $(BUILD)/bench/zuv_*_bench; do $$b --benchmark_min_time=0.2 --benchmark_out=$$b.json --benchmark_out_format=json; done
+	python3 bench/ratio.py $(BUILD)/bench/*.json
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) tour

@@ -88,9 +88,9 @@ void register_all() {
 #undef REG
 
 #ifdef ZUV_HAVE_OPENCV
-      // OpenCV counterparts (they do not thread these operations).
-      auto cv_case = [&](const char* what, int64_t bytes, auto fn) {
-        benchmark::RegisterBenchmark((std::string("OpenCV/") + what + tail).c_str(),
+      // OpenCV counterparts (it does not thread these), named after our case plus "/opencv".
+      auto cv_case = [&](const char* ours, const char* family, int64_t bytes, auto fn) {
+        benchmark::RegisterBenchmark((std::string(family) + "/" + ours + tail + "/opencv").c_str(),
                                      [=](benchmark::State& st) {
                                        cv::setNumThreads(threads);
                                        cv::Mat s1(h, w, CV_8UC1), s2(h, w, CV_8UC1), a(h, w, CV_32FC1);
@@ -101,12 +101,13 @@ void register_all() {
                                        st.SetBytesProcessed(int64_t(st.iterations()) * bytes);
                                      })->Unit(benchmark::kMillisecond);
       };
-      cv_case("accumulate_8u32f", px * 9, [](cv::Mat& s1, cv::Mat&, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulate(s1, a); });
-      cv_case("accumulateSquare_8u32f", px * 9, [](cv::Mat& s1, cv::Mat&, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulateSquare(s1, a); });
-      cv_case("accumulateProduct_8u32f", px * 10, [](cv::Mat& s1, cv::Mat& s2, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulateProduct(s1, s2, a); });
-      cv_case("accumulateWeighted_8u32f", px * 9, [](cv::Mat& s1, cv::Mat&, cv::Mat& a, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&) { cv::accumulateWeighted(s1, a, 0.25); });
-      cv_case("absdiff_8u_C1", px * 3, [](cv::Mat& s1, cv::Mat& s2, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat& d) { cv::absdiff(s1, s2, d); });
-      cv_case("absdiff_8u_C3", px * 9, [](cv::Mat&, cv::Mat&, cv::Mat&, cv::Mat& a, cv::Mat& b, cv::Mat& d3, cv::Mat&) { cv::absdiff(a, b, d3); });
+      using M = cv::Mat;
+      cv_case("zuviAdd_8u32f_C1IR", "Accumulate", px * 9, [](M& s1, M&, M& a, M&, M&, M&, M&) { cv::accumulate(s1, a); });
+      cv_case("zuviAddSquare_8u32f_C1IR", "Accumulate", px * 9, [](M& s1, M&, M& a, M&, M&, M&, M&) { cv::accumulateSquare(s1, a); });
+      cv_case("zuviAddProduct_8u32f_C1IR", "Accumulate", px * 10, [](M& s1, M& s2, M& a, M&, M&, M&, M&) { cv::accumulateProduct(s1, s2, a); });
+      cv_case("zuviAddWeighted_8u32f_C1IR", "Accumulate", px * 9, [](M& s1, M&, M& a, M&, M&, M&, M&) { cv::accumulateWeighted(s1, a, 0.25); });
+      cv_case("zuviAbsDiff_8u_C1R", "AbsDiff", px * 3, [](M& s1, M& s2, M&, M&, M&, M&, M& d) { cv::absdiff(s1, s2, d); });
+      cv_case("zuviAbsDiff_8u_C3R", "AbsDiff", px * 9, [](M&, M&, M&, M& a, M& b, M& d3, M&) { cv::absdiff(a, b, d3); });
 #endif
     }
   }
