@@ -416,6 +416,28 @@ ZUV_API Status zuviGenSobelKernel_32f(float* pDst, int kernelSize, int order, in
 /* Gaussian filter                                                          */
 /* ======================================================================== */
 
+/* State block of the Gaussian filter, laid out by zuviFilterGaussianInit in caller memory. */
+typedef struct GaussianSpec GaussianSpec;
+
+/* Bytes of the state block (32k + 32 for 32f, 16k + 36 otherwise) and of the
+   work buffer for a region, odd kernel size k >= 3, data type (1, 5, 7, 13)
+   and 1 or 3 channels; the buffer size depends on the thread count. */
+ZUV_API Status zuviFilterGaussianGetBufferSize(ImageSize roiSize, int kernelSize, DataType dataType, int numChannels, int* pSpecSize, int* pBufferSize);
+/* Taps exp(-t^2 / (2 sigma^2)) normalised, for t = -k/2 .. k/2: 12-bit fixed
+   point for 8u, 15-bit for 16u and 16s, floats for 32f; sigma > 0; border
+   mode 0, 1, 3 or 6 with the in-memory flags. */
+ZUV_API Status zuviFilterGaussianInit(ImageSize roiSize, int kernelSize, BorderType borderType, DataType dataType, int numChannels, GaussianSpec* pSpec, uint8_t* pBuffer, float sigma);
+/* Separable Gaussian blur with the border of the state block; borderValue is
+   the constant of mode 0 (one value per channel for C3). */
+ZUV_API Status zuviFilterGaussianBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, uint8_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);
+ZUV_API Status zuviFilterGaussianBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, const uint8_t borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer);
+ZUV_API Status zuviFilterGaussianBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, uint16_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);
+ZUV_API Status zuviFilterGaussianBorder_16u_C3R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, const uint16_t borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer);
+ZUV_API Status zuviFilterGaussianBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, int16_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);
+ZUV_API Status zuviFilterGaussianBorder_16s_C3R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer);
+ZUV_API Status zuviFilterGaussianBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, const GaussianSpec* pSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviFilterGaussianBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, const float borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer);
+
 /* ======================================================================== */
 /* Morphology                                                               */
 /* ======================================================================== */
@@ -471,6 +493,93 @@ ZUV_API Status zuviDilateBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int src
 /* ======================================================================== */
 /* Compound and gray-scale morphology                                       */
 /* ======================================================================== */
+
+/* With E and D the erosion and dilation above (same mask, border and border
+   value; borders BorderConst, BorderRepl, BorderInMem and the side flags, no
+   BorderMirror): Open = D(E(S)), Close = E(D(S)), Tophat = S - Open,
+   Blackhat = Close - S, Gradient = D(S) - E(S). Integer subtractions saturate
+   (1u: AND NOT); 32f sets negative differences to 0. The intermediate image
+   lives in the work buffer; with in-memory sides it is grown by the mask so the
+   second pass reads true first-pass values there. */
+typedef struct MorphAdvState MorphAdvState;
+ZUV_API Status zuviMorphAdvGetSize_8u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_8u_C3R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_8u_C4R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_32f_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_32f_C3R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_32f_C4R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_16u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_16s_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvGetSize_1u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
+ZUV_API Status zuviMorphAdvInit_8u_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_8u_C3R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_8u_C4R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_32f_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_32f_C3R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_32f_C4R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_16u_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_16s_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphAdvInit_1u_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphAdvState* pMorphSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviMorphOpenBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, int16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphOpenBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int srcBitOffset, uint8_t* pDst, int dstStep, int dstBitOffset, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphAdvState* pMorphSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviMorphCloseBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, int16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphCloseBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int srcBitOffset, uint8_t* pDst, int dstStep, int dstBitOffset, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphAdvState* pMorphSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviMorphTophatBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, int16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphTophatBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int srcBitOffset, uint8_t* pDst, int dstStep, int dstBitOffset, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphAdvState* pMorphSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviMorphBlackhatBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, int16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphBlackhatBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int srcBitOffset, uint8_t* pDst, int dstStep, int dstBitOffset, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const uint8_t borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphAdvState* pMorphSpec, uint8_t* pBuffer, float borderValue);
+ZUV_API Status zuviMorphGradientBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[3], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const float borderValue[4], const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, uint16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, int16_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+ZUV_API Status zuviMorphGradientBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int srcBitOffset, uint8_t* pDst, int dstStep, int dstBitOffset, ImageSize roiSize, BorderType borderType, uint8_t borderValue, const MorphAdvState* pMorphSpec, uint8_t* pBuffer);
+
+/* Gray-scale erosion (min) and dilation (max) of S + M over the mask positions
+   whose pixel lies inside the ROI (the window is cut at the edges; only
+   BorderRepl is accepted). 8u: sums in 32-bit integers clamped to 0..255,
+   mask values int32; 32f: float sums, float mask. The state is
+   4 * maskWidth * maskHeight + 32 bytes. */
+typedef struct MorphGrayState MorphGrayState;
+ZUV_API Status zuviMorphGrayGetSize_8u_C1R(ImageSize roiSize, const int32_t* pMask, ImageSize maskSize, int32_t* pSize);
+ZUV_API Status zuviMorphGrayGetSize_32f_C1R(ImageSize roiSize, const float* pMask, ImageSize maskSize, int32_t* pSize);
+ZUV_API Status zuviMorphGrayInit_8u_C1R(MorphGrayState* pState, ImageSize roiSize, const int32_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZUV_API Status zuviMorphGrayInit_32f_C1R(MorphGrayState* pState, ImageSize roiSize, const float* pMask, ImageSize maskSize, ImagePoint anchor);
+ZUV_API Status zuviGrayErodeBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphGrayState* pState);
+ZUV_API Status zuviGrayErodeBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphGrayState* pState);
+ZUV_API Status zuviGrayDilateBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphGrayState* pState);
+ZUV_API Status zuviGrayDilateBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, BorderType borderType, const MorphGrayState* pState);
 
 /* ======================================================================== */
 /* Canny edge detection                                                     */

@@ -230,12 +230,12 @@ Image dim_outside(const Image& picture, const Image& mask) {
 }
 
 void mark(Image& rgb, int cx, int cy, uint8_t r, uint8_t g, uint8_t b) {
-  const int radius = std::max(4, std::min(rgb.width, rgb.height) / 64);
+  const int radius = std::max(6, std::min(rgb.width, rgb.height) / 32);
   for (int y = cy - radius - 1; y <= cy + radius + 1; ++y)
     for (int x = cx - radius - 1; x <= cx + radius + 1; ++x) {
       if (x < 0 || y < 0 || x >= rgb.width || y >= rgb.height) continue;
       const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-      if (d2 < (radius - 1) * (radius - 1) || d2 > (radius + 1) * (radius + 1)) continue;
+      if (d2 < (radius - 2) * (radius - 2) || d2 > (radius + 1) * (radius + 1)) continue;
       uint8_t* p = rgb.row<uint8_t>(y) + 3 * x;
       p[0] = r;
       p[1] = g;

@@ -112,12 +112,20 @@ Image render(const Image& result, Render how, const Image& input) {
   }
 
   double lo = std::numeric_limits<double>::infinity(), hi = -lo, mag = 0;
+  std::vector<double> sizes;
   for (double e : v)
     if (std::isfinite(e)) {
       lo = std::min(lo, e);
       hi = std::max(hi, e);
-      mag = std::max(mag, std::fabs(e));
+      if (e != 0) sizes.push_back(std::fabs(e));
     }
+  if (!sizes.empty()) {
+    // Signed results (derivatives) have rare large values; scaling to the
+    // 99th percentile of the magnitudes keeps the common structure visible.
+    auto at = sizes.begin() + std::ptrdiff_t(double(sizes.size() - 1) * 0.99);
+    std::nth_element(sizes.begin(), at, sizes.end());
+    mag = *at;
+  }
   const double span = hi > lo ? hi - lo : 1;
   if (!(lo <= hi)) lo = hi = 0;
 

@@ -79,8 +79,8 @@ std::vector<Op> canny_ops() {
   canny.summary = "Canny edges: derivatives, magnitude, thin ridges, hysteresis between two thresholds";
   canny.exports = "zuviCannyBorderGetSize, zuviCannyBorder_8u_C1R";
   canny.params = {
-      float_param("low", "magnitudes above it may join an edge", 60, 0, 1e9, StatusBadArgument),
-      float_param("high", "magnitudes above it start an edge (at least --low)", 150, 0, 1e9, StatusBadArgument),
+      float_param("low", "magnitudes above it may join an edge", 100, 0, 1e9, StatusBadArgument),
+      float_param("high", "magnitudes above it start an edge (at least --low)", 220, 0, 1e9, StatusBadArgument),
       choice_param("kernel", "derivative kernel", {"sobel", "scharr"}),
       int_param("aperture", "kernel size, 3 or 5 (Scharr: 3 only)", 3, INT32_MIN, INT32_MAX, StatusMaskSize),
       choice_param("norm", "gradient magnitude: sqrt(dx^2 + dy^2) or |dx| + |dy|", {"l2", "l1"}),
