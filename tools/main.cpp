@@ -171,7 +171,8 @@ int parse_size(const std::string& text, int& w, int& h) {
 
 int main_impl(int argc, char** argv) {
   CLI::App app{"zuvcv: the zuvCV image-processing library from the command line.\n"
-               "Without a subcommand it runs the tour into the folder tour/."};
+               "Without a subcommand it runs the tour into the folder tour/.",
+               "zuvcv"};
   app.footer(kExitCodes);
   app.require_subcommand(0, 1);
 
@@ -181,8 +182,9 @@ int main_impl(int argc, char** argv) {
   tour_cmd->add_option("--data", tour.data, "folder of the sample images");
 
   CLI::App* run_cmd = app.add_subcommand("run", "apply one operation to a PNG: run OPERATION INPUT OUTPUT");
+  // Everything after `run` is the operation's own command line, help included.
   run_cmd->prefix_command();
-  run_cmd->footer(run_usage());
+  run_cmd->set_help_flag();
 
   BenchOptions bench;
   std::string size = "1920x1080";

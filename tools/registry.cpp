@@ -106,9 +106,14 @@ Job failed_job(Status status, const std::string& calls) {
 }
 
 Param border_param(std::vector<std::string> choices) {
-  return choice_param("border", "pixels outside the image: repl copies the edge, const takes --border-value, "
-                                "mirror reflects about the edge",
-                      std::move(choices));
+  std::string help = "pixels outside the image:";
+  for (const std::string& c : choices) {
+    if (c == "repl") help += " repl copies the edge,";
+    if (c == "const") help += " const takes --border-value,";
+    if (c == "mirror") help += " mirror reflects about the edge,";
+  }
+  help.pop_back();
+  return choice_param("border", help, std::move(choices));
 }
 
 Param border_value_param() { return int_param("border-value", "the constant of --border const", 0, 0, 255); }
@@ -207,8 +212,10 @@ std::string op_help(const Op& op) {
     for (const Param& p : op.params) {
       std::string head = "  --" + p.name + " " + (p.kind == ParamKind::Choice ? "CHOICE" : p.kind == ParamKind::Int ? "INT" : "NUMBER");
       if (head.size() < 24) head.resize(24, ' ');
-      s << head << " " << p.help << "\n" << std::string(25, ' ') << "default " << p.def << ", "
-        << (p.refused_with == StatusOk ? "range " : "the library accepts ") << range_text(p) << "\n";
+      s << head << " " << p.help << "\n" << std::string(25, ' ') << "default " << p.def << ", ";
+      if (p.kind == ParamKind::Choice) s << "one of " << range_text(p) << "\n";
+      else if (p.refused_with != StatusOk) s << "checked by the library\n";
+      else s << "range " << range_text(p) << "\n";
     }
   }
   return s.str();

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 #include "core/check.h"
@@ -180,8 +179,8 @@ constexpr int kChunk = 64;
 // Three-channel blocks: kN pixels are three vectors. Element e of the block
 // belongs to channel e % 3; pat[j] marks the chosen channel's lanes in vector
 // j, and first[j] is the pixel of its first such lane. pdep spreads a
-// per-pixel selection onto those lanes, so only the chosen channel of the
-// selected pixels is ever loaded.
+// per-pixel selection onto those lanes, so only the chosen channel is loaded
+// and never a pixel past the row's end.
 template <class T>
 struct Channel3 {
   using M = typename Vec<T>::Mask;
@@ -200,26 +199,50 @@ struct Channel3 {
   M lanes(M sel, int j) const { return Vec<T>::pdep(M(sel >> first[j]), pat[j]); }
 };
 
-// Loads vector j of a block: one channel (C == 1) or the chosen channel's
-// lanes (C == 3); k receives the loaded lanes.
+// The lanes of vector j of a block that hold the chosen channel of the
+// pixels in `sel`.
 template <class T, int C>
-static inline __m512i load_block(const T* p, typename Vec<T>::Mask sel, const Channel3<T>& c3,
-                                 int j, typename Vec<T>::Mask& k) {
-  k = C == 1 ? sel : c3.lanes(sel, j);
+static inline typename Vec<T>::Mask lanes_of(typename Vec<T>::Mask sel, const Channel3<T>& c3, int j) {
+  return C == 1 ? sel : c3.lanes(sel, j);
+}
+
+// True when every pixel of the block lies in the row.
+template <class T>
+static inline bool whole(typename Vec<T>::Mask in) {
+  return in == typename Vec<T>::Mask(~typename Vec<T>::Mask(0));
+}
+
+// Loads vector j of a block. A block inside the row is loaded whole (all its
+// channels lie in the region); at the row's end only the chosen channel of
+// the pixels in `in` is loaded and other lanes are zero. Either way only the
+// lanes of lanes_of() are meaningful.
+template <class T, int C>
+static inline __m512i load_block(const T* p, typename Vec<T>::Mask in, const Channel3<T>& c3, int j) {
   const T* q = p + j * Vec<T>::kN;
+  if (whole<T>(in)) return _mm512_loadu_si512(q);
+  const typename Vec<T>::Mask k = lanes_of<T, C>(in, c3, j);
   if constexpr (sizeof(T) == 1) return _mm512_maskz_loadu_epi8(k, q);
   else if constexpr (sizeof(T) == 2) return _mm512_maskz_loadu_epi16(k, q);
   else return _mm512_castps_si512(_mm512_maskz_loadu_ps(k, q));
 }
 
+// Pixels of a chunk inside the row, and those of them that are selected.
+// Sources are loaded under `in` alone and the mask is applied in registers,
+// so their loads never wait for the mask's. Masked loads are kept to the
+// row's end: with sparse lane masks they stream from memory much slower than
+// whole vectors do.
+struct Chunk {
+  uint64_t in, sel;
+};
+
 template <bool kMasked>
-static inline uint64_t chunk_selection(const uint8_t* mr, int x, int n) {
-  __mmask64 sel = simd::mask64(n - x);
+static inline Chunk chunk_selection(const uint8_t* mr, int x, int n) {
+  const __mmask64 in = simd::mask64(n - x);
   if constexpr (kMasked) {
-    const __m512i mv = _mm512_maskz_loadu_epi8(sel, mr + x);
-    sel = _mm512_mask_test_epi8_mask(sel, mv, mv);
+    const __m512i mv = x + kChunk <= n ? _mm512_loadu_si512(mr + x) : _mm512_maskz_loadu_epi8(in, mr + x);
+    return Chunk{in, _mm512_mask_test_epi8_mask(in, mv, mv)};
   }
-  return sel;
+  return Chunk{in, in};
 }
 
 // Block b of a chunk's selection.
@@ -300,15 +323,16 @@ static SumSlot int_sums(const T* src, int step, const uint8_t* m, int mStep, int
     const T* p = row_at(src, step, y);
     const uint8_t* mr = kMasked ? row_at(m, mStep, y) : nullptr;
     for (int x = 0; x < n; x += kChunk) {
-      const uint64_t chunk = chunk_selection<kMasked>(mr, x, n);
-      if constexpr (kMasked) count += uint64_t(_mm_popcnt_u64(chunk));
+      const Chunk chunk = chunk_selection<kMasked>(mr, x, n);
+      if constexpr (kMasked) count += uint64_t(_mm_popcnt_u64(chunk.sel));
 #pragma GCC unroll 2
       for (int b = 0; b < kChunk / kN; ++b) {
         if (b > 0 && x + b * kN >= n) break;
-        const typename V::Mask sel = block_of<T>(chunk, b);
+        const typename V::Mask in = block_of<T>(chunk.in, b), sel = block_of<T>(chunk.sel, b);
         for (int j = 0; j < C; ++j) {
-          typename V::Mask k;
-          const __m512i v = load_block<T, C>(p + size_t(x + b * kN) * C, sel, c3, j, k);
+          __m512i v = load_block<T, C>(p + size_t(x + b * kN) * C, in, c3, j);
+          const typename V::Mask k = lanes_of<T, C>(sel, c3, j);
+          if constexpr (sizeof(T) == 1 && (kMasked || C == 3)) v = _mm512_maskz_mov_epi8(k, v);
           int_add<T, kSquares>(a, v, k);
         }
       }
@@ -348,16 +372,15 @@ struct Gather3 {
   }
 };
 
+// The chosen channel of the 16 pixels from p (lanes outside `in` are not
+// meaningful).
 template <int C>
-static inline __m512 load_f32(const float* p, __mmask16 sel, const Channel3<float>& c3, const Gather3& g) {
-  if constexpr (C == 1) {
-    return _mm512_maskz_loadu_ps(sel, p);
-  } else {
-    const __m512 v0 = _mm512_maskz_loadu_ps(c3.lanes(sel, 0), p);
-    const __m512 v1 = _mm512_maskz_loadu_ps(c3.lanes(sel, 1), p + 16);
-    const __m512 v2 = _mm512_maskz_loadu_ps(c3.lanes(sel, 2), p + 32);
-    return _mm512_permutex2var_ps(_mm512_permutex2var_ps(v0, g.first, v1), g.second, v2);
-  }
+static inline __m512 load_f32(const float* p, __mmask16 in, const Channel3<float>& c3, const Gather3& g) {
+  const __m512 v0 = _mm512_castsi512_ps(load_block<float, C>(p, in, c3, 0));
+  if constexpr (C == 1) return v0;
+  const __m512 v1 = _mm512_castsi512_ps(load_block<float, C>(p, in, c3, 1));
+  const __m512 v2 = _mm512_castsi512_ps(load_block<float, C>(p, in, c3, 2));
+  return _mm512_permutex2var_ps(_mm512_permutex2var_ps(v0, g.first, v1), g.second, v2);
 }
 
 // float(double(v) - center) in every lane.
@@ -370,9 +393,9 @@ static inline __m512 centered(__m512 v, __m512d c) {
 // One block of 16 pixels from x into accumulator pair (s, q); lanes outside
 // the selection keep their partial sums.
 template <int C, Pass P>
-static inline void f32_block(const float* p, int x, __mmask16 sel, const Channel3<float>& c3,
+static inline void f32_block(const float* p, int x, __mmask16 in, __mmask16 sel, const Channel3<float>& c3,
                              const Gather3& g, __m512d center, __m512& s, __m512& q) {
-  __m512 v = load_f32<C>(p + size_t(x) * C, sel, c3, g);
+  __m512 v = load_f32<C>(p + size_t(x) * C, in, c3, g);
   if constexpr (P == Pass::Centered) v = centered(v, center);
   if constexpr (P != Pass::Centered) s = _mm512_mask_add_ps(s, sel, s, v);
   if constexpr (P != Pass::Sum) q = _mm512_mask3_fmadd_ps(v, v, q, sel);
@@ -405,20 +428,28 @@ static SumSlot f32_sums(const float* src, int step, const uint8_t* m, int mStep,
     static_assert(kChunk == kLanes, "one chunk per partial-sum period");
     int x = 0;
     for (; x + kChunk <= n; x += kChunk) {
-      const uint64_t chunk = chunk_selection<kMasked>(mr, x, n);
-      if constexpr (kMasked) count += uint64_t(_mm_popcnt_u64(chunk));
-      f32_block<C, P>(p, x, block_of<float>(chunk, 0), c3, g, cv, s[0], q[0]);
-      f32_block<C, P>(p, x + 16, block_of<float>(chunk, 1), c3, g, cv, s[1], q[1]);
-      f32_block<C, P>(p, x + 32, block_of<float>(chunk, 2), c3, g, cv, s[2], q[2]);
-      f32_block<C, P>(p, x + 48, block_of<float>(chunk, 3), c3, g, cv, s[3], q[3]);
+      const Chunk chunk = chunk_selection<kMasked>(mr, x, n);
+      if constexpr (kMasked) count += uint64_t(_mm_popcnt_u64(chunk.sel));
+      f32_block<C, P>(p, x, block_of<float>(chunk.in, 0), block_of<float>(chunk.sel, 0), c3, g, cv,
+                        s[0], q[0]);
+      f32_block<C, P>(p, x + 16, block_of<float>(chunk.in, 1), block_of<float>(chunk.sel, 1), c3, g, cv,
+                        s[1], q[1]);
+      f32_block<C, P>(p, x + 32, block_of<float>(chunk.in, 2), block_of<float>(chunk.sel, 2), c3, g, cv,
+                        s[2], q[2]);
+      f32_block<C, P>(p, x + 48, block_of<float>(chunk.in, 3), block_of<float>(chunk.sel, 3), c3, g, cv,
+                        s[3], q[3]);
     }
     if (x < n) {
-      const uint64_t chunk = chunk_selection<kMasked>(mr, x, n);
-      if constexpr (kMasked) count += uint64_t(_mm_popcnt_u64(chunk));
-      f32_block<C, P>(p, x, block_of<float>(chunk, 0), c3, g, cv, s[0], q[0]);
-      if (x + 16 < n) f32_block<C, P>(p, x + 16, block_of<float>(chunk, 1), c3, g, cv, s[1], q[1]);
-      if (x + 32 < n) f32_block<C, P>(p, x + 32, block_of<float>(chunk, 2), c3, g, cv, s[2], q[2]);
-      if (x + 48 < n) f32_block<C, P>(p, x + 48, block_of<float>(chunk, 3), c3, g, cv, s[3], q[3]);
+      const Chunk chunk = chunk_selection<kMasked>(mr, x, n);
+      if constexpr (kMasked) count += uint64_t(_mm_popcnt_u64(chunk.sel));
+      f32_block<C, P>(p, x, block_of<float>(chunk.in, 0), block_of<float>(chunk.sel, 0), c3, g, cv,
+                        s[0], q[0]);
+      if (x + 16 < n) f32_block<C, P>(p, x + 16, block_of<float>(chunk.in, 1), block_of<float>(chunk.sel, 1), c3, g, cv,
+                        s[1], q[1]);
+      if (x + 32 < n) f32_block<C, P>(p, x + 32, block_of<float>(chunk.in, 2), block_of<float>(chunk.sel, 2), c3, g, cv,
+                        s[2], q[2]);
+      if (x + 48 < n) f32_block<C, P>(p, x + 48, block_of<float>(chunk.in, 3), block_of<float>(chunk.sel, 3), c3, g, cv,
+                        s[3], q[3]);
     }
     if constexpr (P != Pass::Centered) add_to_totals(ts, s);
     if constexpr (P != Pass::Sum) add_to_totals(tq, q);
@@ -508,10 +539,12 @@ template <>
 struct MinMax<float> {
   __m512 mn, mx;
   MinMax() : mn(_mm512_set1_ps(INFINITY)), mx(_mm512_set1_ps(-INFINITY)) {}
+  // min/max return their second operand when a comparison fails, so a NaN
+  // pixel leaves the lane as it was.
   void add(__m512i vi, __mmask16 k) {
     const __m512 v = _mm512_castsi512_ps(vi);
-    mn = _mm512_mask_min_ps(mn, k, mn, v);
-    mx = _mm512_mask_max_ps(mx, k, mx, v);
+    mn = _mm512_mask_min_ps(mn, k, v, mn);
+    mx = _mm512_mask_max_ps(mx, k, v, mx);
   }
   bool below(float t) const { return _mm512_cmp_ps_mask(mn, _mm512_set1_ps(t), _CMP_LT_OQ) != 0; }
   bool above(float t) const { return _mm512_cmp_ps_mask(mx, _mm512_set1_ps(t), _CMP_GT_OQ) != 0; }
@@ -541,36 +574,26 @@ static void extrema(const T* src, int step, const uint8_t* m, int mStep, int n, 
     const T* p = row_at(src, step, y);
     const uint8_t* mr = kMasked ? row_at(m, mStep, y) : nullptr;
     MinMax<T> r;
-    // Lanes that took part (floats: those not NaN); any selected pixel will
-    // do for unmasked integer rows.
-    uint64_t took = 0;
     for (int x = 0; x < n; x += kChunk) {
-      const uint64_t chunk = chunk_selection<kMasked>(mr, x, n);
+      const Chunk chunk = chunk_selection<kMasked>(mr, x, n);
 #pragma GCC unroll 4
       for (int b = 0; b < kChunk / kN; ++b) {
         if (b > 0 && x + b * kN >= n) break;
-        const typename V::Mask sel = block_of<T>(chunk, b);
+        const typename V::Mask in = block_of<T>(chunk.in, b), sel = block_of<T>(chunk.sel, b);
         for (int j = 0; j < C; ++j) {
-          typename V::Mask k;
-          const __m512i v = load_block<T, C>(p + size_t(x + b * kN) * C, sel, c3, j, k);
-          if constexpr (std::is_same_v<T, float>)
-            k = _mm512_mask_cmp_ps_mask(k, _mm512_castsi512_ps(v), _mm512_castsi512_ps(v), _CMP_ORD_Q);
-          if constexpr (kMasked || std::is_same_v<T, float>) took |= uint64_t(k);
-          r.add(v, k);
+          const __m512i v = load_block<T, C>(p + size_t(x + b * kN) * C, in, c3, j);
+          r.add(v, lanes_of<T, C>(sel, c3, j));
         }
       }
     }
-    const bool any = (!kMasked && !std::is_same_v<T, float>) || took != 0;
-    if (!any) continue;
-    // Reduce a row only when it can change the stripe's result.
-    if (!out.found || r.below(out.mn)) {
-      const T v = r.min();
-      if (!out.found || v < out.mn) { out.mn = v; out.minRow = y0 + y; }
-    }
-    if (!out.found || r.above(out.mx)) {
-      const T v = r.max();
-      if (!out.found || v > out.mx) { out.mx = v; out.maxRow = y0 + y; }
-    }
+    // Reduce a row only when it can change the stripe's result. Lanes start
+    // at the type's extremes, so a row without a usable pixel can never pass
+    // the test, and when reduced gives a minimum above its maximum.
+    if (out.found && !r.below(out.mn) && !r.above(out.mx)) continue;
+    const T lo = r.min(), hi = r.max();
+    if (hi < lo) continue;
+    if (!out.found || lo < out.mn) { out.mn = lo; out.minRow = y0 + y; }
+    if (!out.found || hi > out.mx) { out.mx = hi; out.maxRow = y0 + y; }
     out.found = 1;
   }
 }

@@ -1,0 +1,425 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// Gaussian filter with border: tap set-up and the separable pass pair over the row and column pipelines.
+#include "filter/gaussian.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "core/border.h"
+#include "core/check.h"
+#include "core/export.h"
+#include "core/image.h"
+#include "core/parallel.h"
+#include "core/services.h"
+#include "filter/pipeline.h"
+
+namespace zuv::gaussian {
+namespace {
+
+using u32 = uint32_t;
+
+constexpr bool type_ok(int t) {
+  return t == DataType8u || t == DataType16u || t == DataType16s || t == DataType32f;
+}
+constexpr bool channels_ok(int c) { return c == 1 || c == 3; }
+constexpr bool mode_ok(int borderType) {
+  const int m = borderType & ~0xF0;
+  return m == BorderConst || m == BorderRepl || m == BorderMirror || m == BorderInMem;
+}
+
+// Element types of the two passes: source S, intermediate I.
+template <class S>
+using inter_t = std::conditional_t<std::is_same_v<S, uint8_t>, int16_t, S>;
+
+template <class S>
+constexpr int data_type() {
+  if constexpr (std::is_same_v<S, uint8_t>) return DataType8u;
+  else if constexpr (std::is_same_v<S, uint16_t>) return DataType16u;
+  else if constexpr (std::is_same_v<S, int16_t>) return DataType16s;
+  else return DataType32f;
+}
+
+// Pipeline buffer sizes of the type pair for the block region.
+template <class S, int C>
+u32 row_bytes(ImageSize r, int k, int t) {
+  return u32(pipeline::row_buffer_size<S, inter_t<S>, C>(r, k, t));
+}
+template <class S, int C>
+u32 col_bytes(ImageSize r, int k, int t) {
+  using I = inter_t<S>;
+  return u32(pipeline::column_buffer_size<I, S, C>(r, k, t));
+}
+
+// The work buffer, area by area in the order it is laid out. W elements per
+// intermediate row ((width + k) * channels rounded up to 8), H = m + k rows
+// with m = min(height, k) the rows of one block.
+struct Layout {
+  u32 scratch, ring, rows, cols, ptrs;
+  u32 total() const { return scratch + ring + rows + cols + ptrs; }
+};
+
+template <class S, int C>
+Layout layout(ImageSize roi, int k, int threads) {
+  const u32 w = u32(roi.width), h = u32(roi.height), K = u32(k);
+  const u32 W = ((w + K) * C + 7) / 8 * 8;
+  const u32 m = std::min(h, K), H = m + K;
+  const ImageSize block{roi.width, int(m)};
+  const u32 rp = row_bytes<S, C>(block, k, threads) + 32;
+  const u32 cp = col_bytes<S, C>(block, k, threads) + 32;
+  if constexpr (std::is_same_v<S, float>)
+    return {4 * K * W + 32, 4 * H * W + 64, rp, cp, 8 * (m + K) + 32};
+  else
+    return {2 * (W * (K & ~1u) + 16), 2 * H * W + 64, rp, cp, 8 * (h + K) + 32};
+}
+
+template <int C>
+u32 buffer_size_of(int type, ImageSize roi, int k, int threads) {
+  switch (type) {
+    case DataType8u: return layout<uint8_t, C>(roi, k, threads).total();
+    case DataType16u: return layout<uint16_t, C>(roi, k, threads).total();
+    case DataType16s: return layout<int16_t, C>(roi, k, threads).total();
+    default: return layout<float, C>(roi, k, threads).total();
+  }
+}
+
+// Taps start at the first 16-byte boundary at or after the tap offset; a
+// 32f block whose start leaves less slack than that keeps them at the offset.
+inline u32 tap_offset(const void* spec, int type) {
+  const u32 mis = u32((reinterpret_cast<uintptr_t>(spec) + 20) & 15);
+  const u32 off = 20 + ((16 - mis) & 15);
+  return (type == DataType32f && off > 32) ? 20 : off;
+}
+
+inline uint8_t* align_up(uint8_t* p, uintptr_t a) {
+  const uintptr_t v = reinterpret_cast<uintptr_t>(p);
+  return p + (((v + a - 1) & ~(a - 1)) - v);
+}
+
+Status get_buffer_size(ImageSize roi, int k, int type, int channels, int* specSize, int* bufSize) {
+  ZUV_TRY(check::not_null(specSize, bufSize));
+  ZUV_TRY(check::roi(roi));
+  if (k < 3 || k % 2 == 0) return StatusBadArgument;
+  if (!type_ok(type)) return StatusDataType;
+  if (!channels_ok(channels)) return StatusNumChannels;
+  const int t = owncvGetMaxNumThreads();
+  *specSize = type == DataType32f ? 32 * k + 32 : 16 * k + 36;
+  *bufSize = int(channels == 1 ? buffer_size_of<1>(type, roi, k, t) : buffer_size_of<3>(type, roi, k, t));
+  return StatusOk;
+}
+
+// g[i] = exp(-(t * t) / s2) with t = i - r and s2 = sigma * 2 sigma: the
+// quotient in single precision, the exponential in double, stored as float.
+inline float weight(int i, int r, float s2) {
+  const float t = float(i - r);
+  return float(std::exp(double(-(t * t) / s2)));
+}
+
+Status init(ImageSize roi, int k, int borderType, int type, int channels, GaussianSpec* spec,
+            uint8_t* buffer, float sigma) {
+  ZUV_TRY(check::not_null(spec, buffer));
+  ZUV_TRY(check::roi(roi));
+  if (k < 3 || k % 2 == 0) return StatusBadArgument;
+  if (!type_ok(type)) return StatusDataType;
+  if (!channels_ok(channels)) return StatusNumChannels;
+  if (!(sigma > 0.f)) return StatusBadArgument;
+  if (!mode_ok(borderType)) return StatusBorder;
+
+  const int r = k / 2;
+  const float s2 = sigma * (sigma + sigma);
+  float sum = 0.f;
+  for (int i = 0; i < k; ++i) sum += weight(i, r, s2);
+
+  uint8_t* block = reinterpret_cast<uint8_t*>(spec);
+  const Header hd{k, 20, type, borderType,
+                  type == DataType8u ? 12 : (type == DataType32f ? 0 : 15)};
+  std::memcpy(block, &hd, sizeof hd);
+  uint8_t* taps = block + tap_offset(spec, type);
+  if (type == DataType32f) {
+    // Each tap replicated across a 32-byte vector.
+    for (int i = 0; i < k; ++i) {
+      const float v = weight(i, r, s2) / sum;
+      for (int j = 0; j < 8; ++j) std::memcpy(taps + (size_t(i) * 8 + j) * 4, &v, 4);
+    }
+  } else {
+    const float scale = type == DataType8u ? 4096.0f : 32768.0f;
+    for (int i = 0; i < k; ++i) {
+      const double v = std::trunc(double(scale * (weight(i, r, s2) / sum)) + 0.5);
+      const int16_t t = int16_t(uint16_t(int32_t(v)));  // 32768 keeps its 16 bits
+      std::memcpy(taps + size_t(i) * 2, &t, 2);
+    }
+  }
+  return StatusOk;
+}
+
+// The filter over one region: blocks of m = min(height, k) destination rows.
+// Source rows (and the in-memory rows above and below) are row-filtered once
+// into a ring of m + k - 1 intermediate rows; a window of row pointers then
+// names, for each block, the k - 1 + m intermediate rows its column pass
+// combines. Generated border rows are pointers: to the row they replicate or
+// mirror, or to one row-filtered constant row.
+template <class S, int C>
+class Runner {
+  using I = inter_t<S>;
+  using RowTap = pipeline::tap_t<S>;
+  using ColTap = pipeline::tap_t<I>;
+
+ public:
+  Runner(const S* src, int srcStep, S* dst, int dstStep, ImageSize roi, int border,
+         const S* value, const Header& hd, const void* taps, uint8_t* buffer, const Layout& lay)
+      : src_(src), sstep_(srcStep), dst_(dst), dstep_(dstStep), w_(roi.width), h_(roi.height),
+        k_(hd.k), r_(hd.k / 2), m_(std::min(roi.height, hd.k)) {
+    const int mode = border & ~0xF0;
+    mode_ = mode == BorderInMem ? BorderConst : mode;
+    const bool all = mode == BorderInMem;
+    top_ = all || (border & BorderInMemTop);
+    bottom_ = all || (border & BorderInMemBottom);
+    left_ = all || (border & BorderInMemLeft);
+    right_ = all || (border & BorderInMemRight);
+    rowBorder_ = border;
+    for (int c = 0; c < C; ++c) value_[c] = value ? value[c] : S(0);
+    // Per-channel constants do not fit the row pass's single border value:
+    // such rows are extended here and read by the row pass as in memory.
+    extend_ = C == 3 && mode_ == BorderConst && !(left_ && right_);
+
+    const u32 W = ((u32(w_) + u32(k_)) * C + 7) / 8 * 8;
+    stride_ = W;
+    uint8_t* p = buffer;
+    uint8_t* scratch = align_up(p, 16);
+    p += lay.scratch;
+    ring_ = reinterpret_cast<I*>(align_up(p, 64));
+    p += lay.ring;
+    rowBuf_ = align_up(p, 32);
+    p += lay.rows;
+    colBuf_ = align_up(p, 32);
+    p += lay.cols;
+    window_ = reinterpret_cast<I**>(align_up(p, 8));
+
+    ext_ = reinterpret_cast<S*>(scratch);
+    if constexpr (std::is_same_v<S, float>) {
+      // Contiguous float taps after the extended row.
+      float* t = reinterpret_cast<float*>(scratch) + W;
+      if (hd.dataType == DataType32f) {
+        for (int i = 0; i < k_; ++i) std::memcpy(&t[i], static_cast<const uint8_t*>(taps) + size_t(i) * 32, 4);
+      } else {
+        for (int i = 0; i < k_; ++i) {
+          int16_t v;
+          std::memcpy(&v, static_cast<const uint8_t*>(taps) + size_t(i) * 2, 2);
+          t[i] = std::ldexp(float(v), -hd.shift);
+        }
+      }
+      rowTaps_ = t;
+      colTaps_ = t;
+    } else {
+      rowTaps_ = static_cast<const RowTap*>(taps);
+      colTaps_ = static_cast<const ColTap*>(taps);
+    }
+    // 8u: 2^6 in the row pass keeps the 16s intermediate below 2^15 with six
+    // fractional bits; the column pass takes the remaining 2^18. 16u and 16s
+    // divide each pass by 2^15.
+    rowDiv_ = std::is_same_v<S, uint8_t> ? 64 : 32768;
+    colDiv_ = std::is_same_v<S, uint8_t> ? (1 << 18) : 32768;
+  }
+
+  // `threaded` lets the pipelines split their own blocks over threads.
+  void run(bool threaded) {
+    threaded_ = threaded;
+    // The row-filtered constant row lives in the last ring row.
+    constRow_ = ring_ + size_t(m_ + k_ - 1) * stride_;
+    if (mode_ == BorderConst && !(top_ && bottom_)) {
+      for (int x = 0; x < w_ + k_ - 1; ++x)
+        for (int c = 0; c < C; ++c) ext_[size_t(x) * C + c] = value_[c];
+      row_filter(ext_ + size_t(r_) * C, &constRow_, 1, BorderConst | BorderInMemLeft | BorderInMemRight);
+    }
+    int next = -r_;  // first extended row not yet row-filtered
+    for (int y0 = 0; y0 < h_; y0 += m_) {
+      const int n = std::min(m_, h_ - y0);
+      const int base = y0 - r_, last = y0 + n - 1 + r_;
+      for (int e = std::max(next, base); e <= last;) {
+        if (!real(e)) {
+          ++e;
+          continue;
+        }
+        int e2 = e;
+        while (e2 + 1 <= last && real(e2 + 1) && e2 + 1 - e < m_) ++e2;
+        for (int j = e; j <= e2; ++j) window_[j - base] = slot(j);
+        filter_rows(e, e2 - e + 1, &window_[e - base]);
+        e = e2 + 1;
+      }
+      next = last + 1;
+      for (int e = base; e <= last; ++e) window_[e - base] = source_of(e);
+      pipeline::column_pass<I, S, C>(window_, row_at(dst_, dstep_, y0), dstep_, ImageSize{w_, n},
+                                     colTaps_, k_, colDiv_, colBuf_, threaded_);
+    }
+  }
+
+ private:
+  bool real(int e) const { return (e >= 0 && e < h_) || (e < 0 && top_) || (e >= h_ && bottom_); }
+  I* slot(int e) const { return ring_ + size_t((e + r_) % (m_ + k_ - 1)) * stride_; }
+
+  // Intermediate row of extended row e once its real rows are filtered.
+  I* source_of(int e) const {
+    if (real(e)) return slot(e);
+    if (mode_ == BorderConst) return constRow_;
+    if (mode_ == BorderRepl) return slot(border::replicate_index(e, h_));
+    return slot(border::mirror_index(e, h_));
+  }
+
+  void row_filter(const S* row, I* const* out, int count, int borderType) {
+    pipeline::row_pass<S, I, C>(row, sstep_, out, ImageSize{w_, count}, rowTaps_, k_, r_, borderType,
+                                value_[0], rowDiv_, rowBuf_, threaded_);
+  }
+
+  // Row-filters source rows e .. e + count - 1 (in the region or in memory).
+  void filter_rows(int e, int count, I* const* out) {
+    if (!extend_) {
+      row_filter(row_at(src_, sstep_, e), out, count, rowBorder_);
+      return;
+    }
+    for (int j = 0; j < count; ++j) {
+      const S* row = row_at(src_, sstep_, e + j);
+      for (int x = -r_; x < w_ + r_; ++x) {
+        const bool inside = (x >= 0 && x < w_) || (x < 0 ? left_ : right_);
+        for (int c = 0; c < C; ++c)
+          ext_[size_t(x + r_) * C + c] = inside ? row[ptrdiff_t(x) * C + c] : value_[c];
+      }
+      row_filter(ext_ + size_t(r_) * C, out + j, 1, BorderConst | BorderInMemLeft | BorderInMemRight);
+    }
+  }
+
+  const S* src_;
+  int sstep_;
+  S* dst_;
+  int dstep_;
+  int w_, h_, k_, r_, m_;
+  int mode_ = 0, rowBorder_ = 0;
+  bool top_ = false, bottom_ = false, left_ = false, right_ = false, extend_ = false;
+  bool threaded_ = true;
+  S value_[C];
+  size_t stride_ = 0;
+  S* ext_ = nullptr;
+  I* ring_ = nullptr;
+  I* constRow_ = nullptr;
+  I** window_ = nullptr;
+  uint8_t* rowBuf_ = nullptr;
+  uint8_t* colBuf_ = nullptr;
+  const RowTap* rowTaps_ = nullptr;
+  const ColTap* colTaps_ = nullptr;
+  int rowDiv_ = 1, colDiv_ = 1;
+};
+
+// Threaded runs split the columns into tiles of at least kMinTile pixels,
+// each filtered on its own with the neighbouring columns read as in-memory
+// borders (every output depends only on its own column's window, so the
+// bytes equal the serial result). A tile's work area lives on the stack of
+// the thread that runs it, within kTileStack bytes.
+constexpr int kMinTile = 64;
+constexpr u32 kTileStack = 98304;
+constexpr int32_t kParallelPixelsPerThread = 32768;
+
+template <class S, int C>
+u32 tile_bytes(int width, int height, int k, int threads) {
+  Layout lay = layout<S, C>(ImageSize{width, height}, k, threads);
+  lay.ptrs = 8 * u32(std::min(height, k) + k) + 32;  // one block's window of rows
+  return lay.total();
+}
+
+template <class S, int C>
+Layout tile_layout(int width, int height, int k, int threads) {
+  Layout lay = layout<S, C>(ImageSize{width, height}, k, threads);
+  lay.ptrs = 8 * u32(std::min(height, k) + k) + 32;
+  return lay;
+}
+
+template <class S, int C>
+bool run_tiled(const S* src, int srcStep, S* dst, int dstStep, ImageSize roi, const S* value,
+               const Header& hd, const void* taps) {
+  const int t = owncvGetMaxNumThreads();
+  if (t < 2 || parallel::area32(roi) < kParallelPixelsPerThread * t) return false;
+  int tiles = std::min(roi.width / kMinTile, t);
+  int widest = 0;
+  for (;; ++tiles) {
+    if (tiles < 2 || roi.width / tiles < std::max(kMinTile, hd.k + 1)) return false;
+    widest = (roi.width + tiles - 1) / tiles;
+    if (tile_bytes<S, C>(widest, roi.height, hd.k, t) <= kTileStack) break;
+  }
+  const int q = roi.width / tiles, extra = roi.width % tiles;
+  parallel::for_rows(tiles, true, [&](int first, int count) {
+    alignas(64) uint8_t scratch[kTileStack];
+    for (int i = first; i < first + count; ++i) {
+      const int x0 = i * q + std::min(i, extra), tw = q + (i < extra ? 1 : 0);
+      int border = hd.border;
+      if (i > 0) border |= BorderInMemLeft;
+      if (i < tiles - 1) border |= BorderInMemRight;
+      Runner<S, C>(src + ptrdiff_t(x0) * C, srcStep, dst + ptrdiff_t(x0) * C, dstStep,
+                   ImageSize{tw, roi.height}, border, value, hd, taps, scratch,
+                   tile_layout<S, C>(tw, roi.height, hd.k, t))
+          .run(false);
+    }
+  });
+  return true;
+}
+
+template <class S, int C>
+Status filter(const S* src, int srcStep, S* dst, int dstStep, ImageSize roi, const S* value,
+              const GaussianSpec* spec, uint8_t* buffer) {
+  ZUV_TRY(check::not_null(src, dst, buffer, spec));
+  ZUV_TRY((check::step_of<S, C>(srcStep, roi)));
+  ZUV_TRY((check::step_of<S, C>(dstStep, roi)));
+  ZUV_TRY(check::roi(roi));
+  ZUV_TRY(check::multiples<S>(srcStep, dstStep));
+  Header hd;
+  std::memcpy(&hd, spec, sizeof hd);
+  if (hd.k < 3 || hd.k % 2 == 0) return StatusBadArgument;
+  if (!mode_ok(hd.border)) return StatusBorder;
+  // A three-channel constant is read only where a constant is generated.
+  const int mode = hd.border & ~0xF0;
+  if (C == 3 && value == nullptr && mode == BorderConst && (hd.border & 0xF0) != 0xF0)
+    return StatusNullPointer;
+  const void* taps = reinterpret_cast<const uint8_t*>(spec) + tap_offset(spec, hd.dataType);
+  if (run_tiled<S, C>(src, srcStep, dst, dstStep, roi, value, hd, taps)) return StatusOk;
+  Runner<S, C>(src, srcStep, dst, dstStep, roi, hd.border, value, hd, taps, buffer,
+               layout<S, C>(roi, hd.k, owncvGetMaxNumThreads()))
+      .run(true);
+  return StatusOk;
+}
+
+}  // namespace
+}  // namespace zuv::gaussian
+
+ZUV_EXPORT(zuviFilterGaussianGetBufferSize,
+           (ImageSize roiSize, int kernelSize, DataType dataType, int numChannels, int* pSpecSize,
+            int* pBufferSize),
+           (zuv::gaussian::get_buffer_size(roiSize, kernelSize, dataType, numChannels, pSpecSize,
+                                           pBufferSize)))
+ZUV_EXPORT(zuviFilterGaussianInit,
+           (ImageSize roiSize, int kernelSize, BorderType borderType, DataType dataType,
+            int numChannels, GaussianSpec* pSpec, uint8_t* pBuffer, float sigma),
+           (zuv::gaussian::init(roiSize, kernelSize, borderType, dataType, numChannels, pSpec,
+                                pBuffer, sigma)))
+
+#define X(name, T, C, type) ZUV_GAUSSIAN_EXPORT_##C(name, T)
+#define ZUV_GAUSSIAN_EXPORT_3(name, T)                                                          \
+  ZUV_EXPORT(name, (const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,        \
+                    const T borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer),       \
+             (zuv::gaussian::filter<T, 3>(pSrc, srcStep, pDst, dstStep, roiSize, borderValue,   \
+                                          pSpec, pBuffer)))
+#define ZUV_GAUSSIAN_EXPORT_1(name, T) ZUV_GAUSSIAN_EXPORT_1_##T(name)
+#define ZUV_GAUSSIAN_EXPORT_1_INT(name, T)                                                       \
+  ZUV_EXPORT(name, (const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,         \
+                    T borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer),                 \
+             (zuv::gaussian::filter<T, 1>(pSrc, srcStep, pDst, dstStep, roiSize, &borderValue,   \
+                                          pSpec, pBuffer)))
+#define ZUV_GAUSSIAN_EXPORT_1_uint8_t(name) ZUV_GAUSSIAN_EXPORT_1_INT(name, uint8_t)
+#define ZUV_GAUSSIAN_EXPORT_1_uint16_t(name) ZUV_GAUSSIAN_EXPORT_1_INT(name, uint16_t)
+#define ZUV_GAUSSIAN_EXPORT_1_int16_t(name) ZUV_GAUSSIAN_EXPORT_1_INT(name, int16_t)
+// The float border value, as every float parameter, comes last.
+#define ZUV_GAUSSIAN_EXPORT_1_float(name)                                                        \
+  ZUV_EXPORT(name, (const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, \
+                    const GaussianSpec* pSpec, uint8_t* pBuffer, float borderValue),             \
+             (zuv::gaussian::filter<float, 1>(pSrc, srcStep, pDst, dstStep, roiSize,             \
+                                              &borderValue, pSpec, pBuffer)))
+ZUV_GAUSSIAN_TABLE(X)
+#undef X

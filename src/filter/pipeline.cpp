@@ -1,0 +1,796 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// Separable row (with horizontal border) and column pipelines for 8u, 16s, 16u and 32f data.
+#include "filter/pipeline.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "core/border.h"
+#include "core/check.h"
+#include "core/cpu.h"
+#include "core/export.h"
+#include "core/image.h"
+#include "core/parallel.h"
+#include "core/services.h"
+#include "core/simd.h"
+
+namespace zuv::pipeline {
+namespace {
+
+// Threaded passes fork when width * height reaches this many pixels per permitted thread.
+constexpr int32_t kParallelPixelsPerThread = 32768;
+
+// How a variant forms and scales its sums.
+enum class Arith {
+  Float,      // 32f: single-precision sum stored as is
+  Scaled16u,  // 16u: single-precision sum of float taps, then scaled, rounded, saturated
+  Int,        // 8u16s, 16s, 16s8u, 16s8s: exact 32-bit sum, then scaled, rounded, saturated
+  Low         // Low_16s: wrapping 16-bit sum, (sum * q) >> 14, saturated
+};
+
+template <class S, bool kLow>
+constexpr Arith arith_of() {
+  if constexpr (std::is_same_v<S, float>) return Arith::Float;
+  else if constexpr (std::is_same_v<S, uint16_t>) return Arith::Scaled16u;
+  else if constexpr (kLow) return Arith::Low;
+  else return Arith::Int;
+}
+
+// Taps as the kernels consume them: floats for the float sums, 16-bit integers otherwise.
+template <Arith A>
+using ktap_t = std::conditional_t<A == Arith::Float || A == Arith::Scaled16u, float, int16_t>;
+
+struct Scale {
+  float recip;  // 1.0f / divisor
+  int32_t q;    // trunc(16384.0f / divisor) as a 16-bit value
+};
+
+inline Scale make_scale(int divisor) {
+  Scale s{1.0f, 16384};
+  if (divisor != 0) {
+    s.recip = 1.0f / float(divisor);
+    s.q = int16_t(int32_t(16384.0f / float(divisor)));
+  }
+  return s;
+}
+
+// Saturation bounds of a destination type, as floats (exact integers).
+template <class D>
+constexpr float lo_of() {
+  return std::is_same_v<D, int16_t> ? -32768.f : (std::is_same_v<D, int8_t> ? -128.f : 0.f);
+}
+template <class D>
+constexpr float hi_of() {
+  return std::is_same_v<D, int16_t>    ? 32767.f
+         : std::is_same_v<D, int8_t>   ? 127.f
+         : std::is_same_v<D, uint8_t>  ? 255.f
+                                       : 65535.f;
+}
+
+// Tap j of a row pass reads base + j * stride; of a column pass, rows[j].
+template <class S>
+struct Strided {
+  const S* base;
+  ptrdiff_t stride;
+  const S* operator()(int j) const { return base + j * stride; }
+};
+template <class S>
+struct Rows {
+  const S* const* rows;
+  const S* operator()(int j) const { return rows[j]; }
+};
+
+inline uint8_t* align_up(void* p, uintptr_t a) {
+  const uintptr_t v = reinterpret_cast<uintptr_t>(p);
+  return reinterpret_cast<uint8_t*>((v + a - 1) & ~(a - 1));
+}
+
+}  // namespace
+
+namespace ref {
+
+// out[i] = sum_j K[j] * src(j)[i] for i in [0, n), with the variant's arithmetic.
+template <Arith A, class S, class D, class Src>
+void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+  for (int i = 0; i < n; ++i) {
+    if constexpr (A == Arith::Float || A == Arith::Scaled16u) {
+      float acc = K[0] * float(src(0)[i]);
+      for (int j = 1; j < k; ++j) acc = acc + K[j] * float(src(j)[i]);
+      if constexpr (A == Arith::Float) {
+        out[i] = acc;
+      } else {
+        float v = acc * sc.recip;
+        v = v < 0.f ? 0.f : (v > 65535.f ? 65535.f : v);
+        out[i] = D(std::nearbyint(v));
+      }
+    } else if constexpr (A == Arith::Int) {
+      uint32_t acc = 0;
+      for (int j = 0; j < k; ++j) acc += uint32_t(int32_t(K[j]) * int32_t(src(j)[i]));
+      float v = float(int32_t(acc)) * sc.recip;
+      v = v < lo_of<D>() ? lo_of<D>() : (v > hi_of<D>() ? hi_of<D>() : v);
+      out[i] = D(std::nearbyint(v));
+    } else {
+      uint16_t acc = 0;
+      for (int j = 0; j < k; ++j) acc = uint16_t(acc + uint16_t(int32_t(K[j]) * int32_t(src(j)[i])));
+      const int32_t r = (int32_t(int16_t(acc)) * sc.q) >> 14;
+      out[i] = D(r < -32768 ? -32768 : (r > 32767 ? 32767 : r));
+    }
+  }
+}
+
+}  // namespace ref
+
+ZUV_AVX512_BEGIN
+namespace avx512 {
+
+// Sixteen source elements as float lanes (masked-off lanes are not read).
+static inline __m512 load_f32(const uint16_t* p, __mmask16 m) {
+  return _mm512_maskz_cvtepi32_ps(0xFFFF, _mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(m, p)));
+}
+static inline __m512 load_f32(const float* p, __mmask16 m) { return _mm512_maskz_loadu_ps(m, p); }
+
+// Rounded 16u results already within 0..65535, stored as 16-bit lanes.
+static inline void store_u16(uint16_t* p, __mmask16 m, __m512i v) {
+  _mm512_mask_cvtusepi32_storeu_epi16(p, m, v);
+}
+
+// Scale by the reciprocal, saturate, round to nearest even. (The zero-masked
+// forms with a full mask are the plain instructions; they spare GCC's
+// undefined-register idiom, which it reports as uninitialised here.)
+static inline __m512i scale_round(__m512 f, __m512 recip, __m512 lo, __m512 hi) {
+  constexpr __mmask16 kAll = 0xFFFF;
+  f = _mm512_maskz_min_ps(kAll, _mm512_maskz_max_ps(kAll, _mm512_mul_ps(f, recip), lo), hi);
+  return _mm512_maskz_cvt_roundps_epi32(kAll, f, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+}
+static inline __m512 to_f32(__m512i v) { return _mm512_maskz_cvtepi32_ps(0xFFFF, v); }
+
+// Up to U vectors of 16 outputs from i (the last under mask `last`) of the
+// float sums (32f, and 16u with float taps).
+// KF is the kernel size when fixed at compile time (3 or 5), else 0.
+template <Arith A, int KF, int U, class S, class D, class Src>
+static inline void block32(Src src, D* out, int i, __mmask16 last, const ktap_t<A>* K, int kdyn,
+                           Scale sc) {
+  const int k = KF ? KF : kdyn;
+  __m512 acc[U];
+  {
+    const __m512 t = _mm512_set1_ps(K[0]);
+    const S* p = src(0) + i;
+    for (int u = 0; u < U; ++u)
+      acc[u] = _mm512_mul_ps(load_f32(p + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF)), t);
+  }
+  for (int j = 1; j < k; ++j) {
+    const __m512 t = _mm512_set1_ps(K[j]);
+    const S* p = src(j) + i;
+    for (int u = 0; u < U; ++u)
+      acc[u] = _mm512_add_ps(
+          acc[u], _mm512_mul_ps(load_f32(p + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF)), t));
+  }
+  if constexpr (A == Arith::Float) {
+    for (int u = 0; u < U; ++u)
+      _mm512_mask_storeu_ps(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF), acc[u]);
+  } else {
+    const __m512 recip = _mm512_set1_ps(sc.recip);
+    const __m512 lo = _mm512_setzero_ps(), hi = _mm512_set1_ps(65535.f);
+    for (int u = 0; u < U; ++u)
+      store_u16(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF),
+                scale_round(acc[u], recip, lo, hi));
+  }
+}
+
+// Up to U vectors of 32 outputs of the 16-bit (Low) arithmetic.
+template <int KF, int U, class Src>
+static inline void block16(Src src, int16_t* out, int i, __mmask32 last, const int16_t* K, int kdyn,
+                           Scale sc) {
+  const int k = KF ? KF : kdyn;
+  __m512i acc[U];
+  for (int u = 0; u < U; ++u) acc[u] = _mm512_setzero_si512();
+  for (int j = 0; j < k; ++j) {
+    const __m512i t = _mm512_set1_epi16(K[j]);
+    const int16_t* p = src(j) + i;
+    for (int u = 0; u < U; ++u) {
+      const __m512i x = _mm512_maskz_loadu_epi16(u == U - 1 ? last : __mmask32(~0u), p + 32 * u);
+      acc[u] = _mm512_add_epi16(acc[u], _mm512_mullo_epi16(x, t));
+    }
+  }
+  const __m512i q = _mm512_set1_epi32(sc.q);
+  for (int u = 0; u < U; ++u) {
+    const __mmask32 m = u == U - 1 ? last : __mmask32(~0u);
+    const __m512i lo = _mm512_cvtepi16_epi32(_mm512_castsi512_si256(acc[u]));
+    const __m512i hi = _mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(acc[u], 1));
+    _mm512_mask_cvtsepi32_storeu_epi16(out + i + 32 * u, __mmask16(m),
+                                       _mm512_srai_epi32(_mm512_mullo_epi32(lo, q), 14));
+    _mm512_mask_cvtsepi32_storeu_epi16(out + i + 32 * u + 16, __mmask16(m >> 16),
+                                       _mm512_srai_epi32(_mm512_mullo_epi32(hi, q), 14));
+  }
+}
+
+// Integer sums two taps at a time: rows j and j + 1 interleaved as 16-bit
+// pairs meet the tap pair in one multiply-add of exact 32-bit sums (the only
+// overflow, 2 * 32768^2, wraps as the 32-bit sum does).
+static inline __m512i load_i16(const uint8_t* p, __mmask32 m) {
+  return _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(m, p));
+}
+static inline __m512i load_i16(const int16_t* p, __mmask32 m) { return _mm512_maskz_loadu_epi16(m, p); }
+
+static inline int32_t tap_pair(const int16_t* K, int j, int k) {
+  const uint32_t lo = uint16_t(K[j]);
+  const uint32_t hi = j + 1 < k ? uint16_t(K[j + 1]) : 0u;
+  return int32_t(lo | (hi << 16));
+}
+
+// 32 results in order as 16-bit lanes from the sums of pairs (lo: lanes 0-3 of
+// each 128-bit block of 8, hi: lanes 4-7), saturated to the destination range.
+template <class D, bool kUnit>
+static inline __m512i finish_pairs(__m512i lo, __m512i hi, __m512 recip) {
+  if constexpr (!kUnit) {
+    const __m512 l = _mm512_set1_ps(lo_of<D>()), h = _mm512_set1_ps(hi_of<D>());
+    lo = scale_round(to_f32(lo), recip, l, h);
+    hi = scale_round(to_f32(hi), recip, l, h);
+  }
+  // Divisor 1: the sum itself saturates (a sum beyond 2^24 saturates either way).
+  return _mm512_packs_epi32(lo, hi);
+}
+
+template <class D>
+static inline void store_i16(D* p, __mmask32 m, __m512i v) {
+  if constexpr (std::is_same_v<D, int16_t>) _mm512_mask_storeu_epi16(p, m, v);
+  else if constexpr (std::is_same_v<D, uint8_t>)
+    _mm512_mask_cvtusepi16_storeu_epi8(p, m, _mm512_max_epi16(v, _mm512_setzero_si512()));
+  else _mm512_mask_cvtsepi16_storeu_epi8(p, m, v);
+}
+
+template <int KF, int U, bool kUnit, class S, class D, class Src>
+static inline void block_pairs(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
+                               Scale sc) {
+  const int k = KF ? KF : kdyn;
+  __m512i lo[U], hi[U];
+  for (int u = 0; u < U; ++u) lo[u] = hi[u] = _mm512_setzero_si512();
+  for (int j = 0; j < k; j += 2) {
+    const __m512i t = _mm512_set1_epi32(tap_pair(K, j, k));
+    const S* p0 = src(j) + i;
+    const S* p1 = j + 1 < k ? src(j + 1) + i : p0;
+    for (int u = 0; u < U; ++u) {
+      const __mmask32 m = u == U - 1 ? last : __mmask32(~0u);
+      const __m512i a = load_i16(p0 + 32 * u, m);
+      const __m512i b = load_i16(p1 + 32 * u, m);
+      lo[u] = _mm512_add_epi32(lo[u], _mm512_madd_epi16(_mm512_unpacklo_epi16(a, b), t));
+      hi[u] = _mm512_add_epi32(hi[u], _mm512_madd_epi16(_mm512_unpackhi_epi16(a, b), t));
+    }
+  }
+  const __m512 recip = _mm512_set1_ps(sc.recip);
+  for (int u = 0; u < U; ++u)
+    store_i16(out + i + 32 * u, u == U - 1 ? last : __mmask32(~0u),
+              finish_pairs<D, kUnit>(lo[u], hi[u], recip));
+}
+
+// Column outputs y and y + 1 in the pair arithmetic. Output y pairs rows
+// (j, j + 1) and output y + 1 rows (j + 1, j + 2) with the same taps (j, j + 1),
+// so each row is loaded once for both.
+template <int KF, int U, bool kUnit, class S, class D>
+static inline void block_pairs_two(const S* const* rows, D* out0, D* out1, int i, __mmask32 last,
+                                   const int16_t* K, int kdyn, Scale sc) {
+  const int k = KF ? KF : kdyn;
+  __m512i lo0[U], hi0[U], lo1[U], hi1[U], a[U];
+  for (int u = 0; u < U; ++u) {
+    lo0[u] = hi0[u] = lo1[u] = hi1[u] = _mm512_setzero_si512();
+    a[u] = load_i16(rows[0] + i + 32 * u, u == U - 1 ? last : __mmask32(~0u));
+  }
+  for (int j = 0; j < k; j += 2) {
+    const __m512i t = _mm512_set1_epi32(tap_pair(K, j, k));
+    const bool full = j + 1 < k;  // else the pair's second tap is 0
+    const S* p1 = rows[j + 1] + i;
+    const S* p2 = full ? rows[j + 2] + i : p1;
+    for (int u = 0; u < U; ++u) {
+      const __mmask32 m = u == U - 1 ? last : __mmask32(~0u);
+      const __m512i b = load_i16(p1 + 32 * u, m);
+      const __m512i c = full ? load_i16(p2 + 32 * u, m) : b;
+      lo0[u] = _mm512_add_epi32(lo0[u], _mm512_madd_epi16(_mm512_unpacklo_epi16(a[u], b), t));
+      hi0[u] = _mm512_add_epi32(hi0[u], _mm512_madd_epi16(_mm512_unpackhi_epi16(a[u], b), t));
+      lo1[u] = _mm512_add_epi32(lo1[u], _mm512_madd_epi16(_mm512_unpacklo_epi16(b, c), t));
+      hi1[u] = _mm512_add_epi32(hi1[u], _mm512_madd_epi16(_mm512_unpackhi_epi16(b, c), t));
+      a[u] = c;
+    }
+  }
+  const __m512 recip = _mm512_set1_ps(sc.recip);
+  for (int u = 0; u < U; ++u) {
+    const __mmask32 m = u == U - 1 ? last : __mmask32(~0u);
+    store_i16(out0 + i + 32 * u, m, finish_pairs<D, kUnit>(lo0[u], hi0[u], recip));
+    store_i16(out1 + i + 32 * u, m, finish_pairs<D, kUnit>(lo1[u], hi1[u], recip));
+  }
+}
+
+template <int KF, bool kUnit, class S, class D>
+static void pairs_two_fixed(const S* const* rows, D* out0, D* out1, int n, const int16_t* K, int k,
+                            Scale sc) {
+  int i = 0;
+  for (; i + 64 <= n; i += 64) block_pairs_two<KF, 2, kUnit, S>(rows, out0, out1, i, __mmask32(~0u), K, k, sc);
+  for (; i < n; i += 32) block_pairs_two<KF, 1, kUnit, S>(rows, out0, out1, i, simd::mask32(n - i), K, k, sc);
+}
+
+template <Arith A, int KF, class S, class D, class Src>
+static void dot_fixed(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+  if constexpr (A == Arith::Low) {
+    int i = 0;
+    for (; i + 128 <= n; i += 128) block16<KF, 4>(src, out, i, __mmask32(~0u), K, k, sc);
+    for (; i + 32 <= n; i += 32) block16<KF, 1>(src, out, i, __mmask32(~0u), K, k, sc);
+    if (i < n) block16<KF, 1>(src, out, i, simd::mask32(n - i), K, k, sc);
+  } else if constexpr (A == Arith::Int) {
+    int i = 0;
+    if (sc.recip == 1.0f) {
+      for (; i + 64 <= n; i += 64) block_pairs<KF, 2, true, S>(src, out, i, __mmask32(~0u), K, k, sc);
+      for (; i < n; i += 32) block_pairs<KF, 1, true, S>(src, out, i, simd::mask32(n - i), K, k, sc);
+    } else {
+      for (; i + 64 <= n; i += 64) block_pairs<KF, 2, false, S>(src, out, i, __mmask32(~0u), K, k, sc);
+      for (; i < n; i += 32) block_pairs<KF, 1, false, S>(src, out, i, simd::mask32(n - i), K, k, sc);
+    }
+  } else {
+    int i = 0;
+    for (; i + 64 <= n; i += 64) block32<A, KF, 4, S>(src, out, i, __mmask16(0xFFFF), K, k, sc);
+    for (; i + 16 <= n; i += 16) block32<A, KF, 1, S>(src, out, i, __mmask16(0xFFFF), K, k, sc);
+    if (i < n) block32<A, KF, 1, S>(src, out, i, simd::mask16(n - i), K, k, sc);
+  }
+}
+
+// Float row sums whose window spans at most 16 extra elements: each source
+// vector is loaded once and the shifted windows are built by lane permutes
+// instead of overlapping unaligned loads. `avail` counts the elements from
+// base + i that may be read.
+template <int KF, int U>
+static inline void block_shift(const float* base, int stride, float* out, int i, int avail,
+                               __mmask16 last, const float* K, int kdyn) {
+  const int k = KF ? KF : kdyn;
+  __m512 v[U + 1];
+  for (int m = 0; m <= U; ++m) {
+    const int left = avail - 16 * m;
+    v[m] = _mm512_maskz_loadu_ps(simd::mask16(left > 0 ? left : 0), base + i + 16 * m);
+  }
+  const __m512i iota = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  __m512 acc[U];
+  {
+    const __m512 t = _mm512_set1_ps(K[0]);
+    for (int u = 0; u < U; ++u) acc[u] = _mm512_mul_ps(v[u], t);
+  }
+  for (int j = 1; j < k; ++j) {
+    const __m512 t = _mm512_set1_ps(K[j]);
+    const __m512i idx = _mm512_add_epi32(iota, _mm512_set1_epi32(j * stride));
+    for (int u = 0; u < U; ++u)
+      acc[u] = _mm512_add_ps(acc[u], _mm512_mul_ps(_mm512_permutex2var_ps(v[u], idx, v[u + 1]), t));
+  }
+  for (int u = 0; u < U; ++u)
+    _mm512_mask_storeu_ps(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF), acc[u]);
+}
+
+template <int KF>
+static void dot_shift_fixed(const float* base, int stride, float* out, int n, const float* K, int k) {
+  const int total = n + (k - 1) * stride;
+  int i = 0;
+  for (; i + 64 <= n; i += 64) block_shift<KF, 4>(base, stride, out, i, total - i, __mmask16(0xFFFF), K, k);
+  for (; i < n; i += 16) block_shift<KF, 1>(base, stride, out, i, total - i, simd::mask16(n - i), K, k);
+}
+
+// The 3- and 5-tap kernels, and the generic one.
+template <Arith A, class S, class D, class Src>
+static void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+  if constexpr (A == Arith::Float && std::is_same_v<Src, Strided<S>>) {
+    if ((k - 1) * src.stride <= 16) {
+      if (k == 3) dot_shift_fixed<3>(src.base, int(src.stride), out, n, K, k);
+      else if (k == 5) dot_shift_fixed<5>(src.base, int(src.stride), out, n, K, k);
+      else dot_shift_fixed<0>(src.base, int(src.stride), out, n, K, k);
+      return;
+    }
+  }
+  if (k == 3) dot_fixed<A, 3, S>(src, out, n, K, k, sc);
+  else if (k == 5) dot_fixed<A, 5, S>(src, out, n, K, k, sc);
+  else dot_fixed<A, 0, S>(src, out, n, K, k, sc);
+}
+
+// Two consecutive column outputs share k - 1 of their source rows: each row
+// is loaded once and feeds both sums (each still summed in tap order).
+template <Arith A, int KF, int U, class S, class D>
+static inline void block32_two(const S* const* rows, D* out0, D* out1, int i, __mmask16 last,
+                               const ktap_t<A>* K, int kdyn, Scale sc) {
+  const int k = KF ? KF : kdyn;
+  __m512 a0[U], a1[U];
+  {
+    const __m512 t = _mm512_set1_ps(K[0]);
+    for (int u = 0; u < U; ++u)
+      a0[u] = _mm512_mul_ps(load_f32(rows[0] + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF)), t);
+  }
+  for (int u = 0; u < U; ++u) a1[u] = _mm512_setzero_ps();
+  for (int j = 1; j <= k; ++j) {
+    const S* p = rows[j] + i;
+    const __m512 t0 = _mm512_set1_ps(j < k ? K[j] : 0.f);
+    const __m512 t1 = _mm512_set1_ps(K[j - 1]);
+    for (int u = 0; u < U; ++u) {
+      const __m512 x = load_f32(p + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF));
+      if (j < k) a0[u] = _mm512_add_ps(a0[u], _mm512_mul_ps(x, t0));
+      // The first product starts the sum as is (0 + -0 would lose the sign).
+      a1[u] = j == 1 ? _mm512_mul_ps(x, t1) : _mm512_add_ps(a1[u], _mm512_mul_ps(x, t1));
+    }
+  }
+  const __m512 recip = _mm512_set1_ps(sc.recip);
+  const __m512 lo = _mm512_setzero_ps(), hi = _mm512_set1_ps(65535.f);
+  for (int u = 0; u < U; ++u) {
+    const __mmask16 m = u == U - 1 ? last : __mmask16(0xFFFF);
+    if constexpr (A == Arith::Float) {
+      _mm512_mask_storeu_ps(out0 + i + 16 * u, m, a0[u]);
+      _mm512_mask_storeu_ps(out1 + i + 16 * u, m, a1[u]);
+    } else {
+      store_u16(out0 + i + 16 * u, m, scale_round(a0[u], recip, lo, hi));
+      store_u16(out1 + i + 16 * u, m, scale_round(a1[u], recip, lo, hi));
+    }
+  }
+}
+
+template <Arith A, int KF, class S, class D>
+static void dot_two_fixed(const S* const* rows, D* out0, D* out1, int n, const ktap_t<A>* K, int k,
+                          Scale sc) {
+  int i = 0;
+  for (; i + 64 <= n; i += 64) block32_two<A, KF, 4, S>(rows, out0, out1, i, __mmask16(0xFFFF), K, k, sc);
+  for (; i < n; i += 16) block32_two<A, KF, 1, S>(rows, out0, out1, i, simd::mask16(n - i), K, k, sc);
+}
+
+template <int KF, class S, class D>
+static void pairs_two(const S* const* rows, D* out0, D* out1, int n, const int16_t* K, int k,
+                      Scale sc) {
+  if (sc.recip == 1.0f) pairs_two_fixed<KF, true, S>(rows, out0, out1, n, K, k, sc);
+  else pairs_two_fixed<KF, false, S>(rows, out0, out1, n, K, k, sc);
+}
+
+// Column outputs y and y + 1 from rows[0 .. k] (all but the Low variants).
+template <Arith A, class S, class D>
+static void dot_two(const S* const* rows, D* out0, D* out1, int n, const ktap_t<A>* K, int k,
+                    Scale sc) {
+  if constexpr (A == Arith::Int) {
+    if (k == 3) pairs_two<3, S>(rows, out0, out1, n, K, k, sc);
+    else if (k == 5) pairs_two<5, S>(rows, out0, out1, n, K, k, sc);
+    else pairs_two<0, S>(rows, out0, out1, n, K, k, sc);
+  } else {
+    if (k == 3) dot_two_fixed<A, 3, S>(rows, out0, out1, n, K, k, sc);
+    else if (k == 5) dot_two_fixed<A, 5, S>(rows, out0, out1, n, K, k, sc);
+    else dot_two_fixed<A, 0, S>(rows, out0, out1, n, K, k, sc);
+  }
+}
+
+}  // namespace avx512
+ZUV_AVX512_END
+
+namespace {
+
+// Horizontal border of a row pass, resolved once per call.
+template <class S>
+struct RowBorder {
+  int mode;      // BorderConst, BorderRepl or BorderMirror for the generated sides
+  bool inLeft;   // pixels left of column 0 are read from memory
+  bool inRight;  // pixels right of the last column are read from memory
+  S value;
+};
+
+template <class S>
+RowBorder<S> resolve_border(int border, S value, int width) {
+  RowBorder<S> b{border & 0x0F, (border & BorderInMemLeft) != 0, (border & BorderInMemRight) != 0,
+                 value};
+  if (b.mode == BorderInMem) {
+    b.mode = BorderConst;
+    b.inLeft = b.inRight = true;
+  }
+  if (b.mode == BorderMirror && width < 2) b.mode = BorderRepl;
+  return b;
+}
+
+// Element c of pixel p of the border-extended row (p may lie outside 0..w-1).
+// A mirror wider than the row reflects again (period 2w - 2).
+template <class S, int C>
+inline S extended(const S* row, int w, int p, int c, const RowBorder<S>& b) {
+  if (p >= 0 && p < w) return row[ptrdiff_t(p) * C + c];
+  if (p < 0 ? b.inLeft : b.inRight) return row[ptrdiff_t(p) * C + c];
+  if (b.mode == BorderConst) return b.value;
+  const int q = b.mode == BorderRepl ? border::replicate_index(p, w) : border::mirror_index(p, w);
+  return row[ptrdiff_t(q) * C + c];
+}
+
+template <class S, int C>
+void build_piece(S* piece, const S* row, int w, int p0, int len, const RowBorder<S>& b) {
+  for (int p = 0; p < len; ++p)
+    for (int c = 0; c < C; ++c) piece[p * C + c] = extended<S, C>(row, w, p0 + p, c, b);
+}
+
+// Elements of the per-thread row work area: the left and right extended
+// pieces, each at most 2k - 2 pixels.
+template <int C>
+constexpr int64_t work_elems(int k) {
+  return int64_t(4) * (k - 1) * C;
+}
+
+template <Arith A, class S, class D, class Src>
+inline void dot(bool vec, Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+  if (vec) avx512::dot<A, S>(src, out, n, K, k, sc);
+  else ref::dot<A, S>(src, out, n, K, k, sc);
+}
+
+// One row: outputs [0, xl) and [xr, w) through the work area, the interior
+// [xl, xr) straight from the source row.
+template <Arith A, class S, class D, int C>
+void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k, int a,
+                const RowBorder<S>& b, S* work, Scale sc) {
+  const int xl = a < w ? a : w;
+  const int xr = w - (k - 1 - a) > xl ? w - (k - 1 - a) : xl;
+  if (xl > 0) {
+    build_piece<S, C>(work, row, w, -a, xl + k - 1, b);
+    dot<A, S>(vec, Strided<S>{work, C}, out, xl * C, K, k, sc);
+  }
+  if (xr > xl)
+    dot<A, S>(vec, Strided<S>{row + ptrdiff_t(xl - a) * C, C}, out + ptrdiff_t(xl) * C,
+              (xr - xl) * C, K, k, sc);
+  if (w > xr) {
+    S* piece = work + ptrdiff_t(2) * (k - 1) * C;
+    build_piece<S, C>(piece, row, w, xr - a, w - xr + k - 1, b);
+    dot<A, S>(vec, Strided<S>{piece, C}, out + ptrdiff_t(xr) * C, (w - xr) * C, K, k, sc);
+  }
+}
+
+// Column rows 0 .. count - 1 of dst from rows[y .. y + k - 1], two at a time
+// where the vector kernels share their loads.
+template <Arith A, class S, class D>
+void column_rows(bool vec, const S* const* rows, D* dst, int dstStep, int count, int n,
+                 const ktap_t<A>* K, int k, Scale sc) {
+  int y = 0;
+  if constexpr (A != Arith::Low) {
+    if (vec)
+      for (; y + 1 < count; y += 2)
+        avx512::dot_two<A, S>(rows + y, row_at(dst, dstStep, y), row_at(dst, dstStep, y + 1), n, K,
+                              k, sc);
+  }
+  for (; y < count; ++y) dot<A, S>(vec, Rows<S>{rows + y}, row_at(dst, dstStep, y), n, K, k, sc);
+}
+
+template <class S>
+constexpr bool row_threaded() {
+  return !std::is_same_v<S, uint16_t>;
+}
+template <class S>
+constexpr bool column_threaded() {
+  return !std::is_same_v<S, uint16_t> && !std::is_same_v<S, float>;
+}
+
+// Taps of the 16u variants as floats, at the 32-byte aligned start of the buffer.
+float* float_taps(uint8_t* base, const uint16_t* kernel, int k) {
+  float* f = reinterpret_cast<float*>(base);
+  for (int j = 0; j < k; ++j) f[j] = float(kernel[j]);
+  return f;
+}
+
+inline int64_t round32(int64_t v) { return (v + 31) & ~int64_t(31); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Buffer sizes (32-bit arithmetic, wrapping like the reported int).
+
+template <class S, class D, int C, bool kLow>
+int32_t row_buffer_size(ImageSize roi, int k, int threads) {
+  const uint32_t K = uint32_t(k), T = uint32_t(threads);
+  const uint32_t ptrs = 8u * T * (uint32_t(roi.height) + K);
+  uint32_t B = 0, pad = 32;
+  if constexpr (std::is_same_v<S, uint16_t>) {
+    return int32_t((C == 1 ? 64u : 128u) * K + 96u);
+  } else if constexpr (std::is_same_v<S, uint8_t>) {
+    B = C == 1 ? 32u * (K + K / 4u) + 2u * K + 34u : 60u * K + 112u;
+  } else if constexpr (std::is_same_v<S, float>) {
+    B = C == 1 ? 96u * K + 64u : 288u * K + 64u;
+    pad = C == 1 ? 48u : 32u;
+  } else if constexpr (kLow) {
+    B = C == 1 ? 24u * K + 64u : 208u * K + 64u;
+  } else {
+    B = C == 1 ? 48u * K + 80u : 40u * K + 64u;
+  }
+  return int32_t(T * (B + pad) + ptrs);
+}
+
+template <class S, class D, int C, bool kLow>
+int32_t column_buffer_size(ImageSize roi, int k, int threads) {
+  const uint32_t K = uint32_t(k), T = uint32_t(threads), W = uint32_t(roi.width);
+  if constexpr (std::is_same_v<S, float>) {
+    return int32_t(32u * K + 32u);
+  } else if constexpr (std::is_same_v<S, uint16_t>) {
+    const uint32_t groups = C == 1 ? (W + 3u) / 4u : (3u * W + 3u) / 4u;
+    return int32_t(32u * (groups + K) + 64u);
+  } else {
+    const uint32_t r = kLow ? (W + 7u) & ~7u : (W + 3u) & ~3u;
+    const uint32_t B = (C == 1 ? 12u : 36u) * r + 32u;
+    return int32_t(T * (B + 32u) + 8u * T * (uint32_t(roi.height) + K));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The passes.
+
+template <class S, class D, int C, bool kLow>
+void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap_t<S>* kernel,
+              int k, int anchor, int border, S borderValue, int divisor, void* buffer,
+              bool threaded) {
+  constexpr Arith A = arith_of<S, kLow>();
+  const bool vec = use_avx512();
+  const Scale sc = make_scale(divisor);
+  const RowBorder<S> b = resolve_border(border, borderValue, roi.width);
+  const int w = roi.width, h = roi.height;
+  const int64_t workBytes = round32(work_elems<C>(k) * int64_t(sizeof(S)));
+
+  if constexpr (!row_threaded<S>()) {
+    // 16u: float taps, then one work area; always on the calling thread.
+    uint8_t* base = align_up(buffer, 32);
+    const float* taps = float_taps(base, kernel, k);
+    S* work = reinterpret_cast<S*>(base + round32(int64_t(k) * 4));
+    for (int y = 0; y < h; ++y)
+      filter_row<A, S, D, C>(vec, row_at(src, srcStep, y), dst[y], w, taps, k, anchor, b, work, sc);
+  } else {
+    // Without threading the buffer need only hold one thread's share.
+    const int T = threaded ? owncvGetMaxNumThreads() : 1;
+    uint8_t* base = align_up(buffer, 16);
+    D** ptrs = reinterpret_cast<D**>(base);
+    uint8_t* works = align_up(base + int64_t(8) * T * (int64_t(h) + k), 32);
+    const bool serialThreeTap = std::is_same_v<S, int16_t> && !kLow && C == 1 && k <= 3;
+    const bool par = threaded && !serialThreeTap &&
+                     parallel::area32(roi) >= kParallelPixelsPerThread * T;
+    parallel::for_stripes(h, par, [&](int t, int y0, int rows) {
+      // Private slice of the destination row pointers and a private work area.
+      D** mine = ptrs + ptrdiff_t(t) * (int64_t(h) + k);
+      std::memcpy(static_cast<void*>(mine), dst + y0, sizeof(D*) * size_t(rows));
+      S* work = reinterpret_cast<S*>(works + t * workBytes);
+      for (int r = 0; r < rows; ++r)
+        filter_row<A, S, D, C>(vec, row_at(src, srcStep, y0 + r), mine[r], w, kernel, k, anchor,
+                               b, work, sc);
+    });
+  }
+}
+
+template <class S, class D, int C, bool kLow>
+void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const tap_t<S>* kernel,
+                 int k, int divisor, void* buffer, bool threaded) {
+  constexpr Arith A = arith_of<S, kLow>();
+  const bool vec = use_avx512();
+  const Scale sc = make_scale(divisor);
+  const int n = roi.width * C, h = roi.height;
+
+  if constexpr (!column_threaded<S>()) {
+    const ktap_t<A>* taps;
+    if constexpr (std::is_same_v<S, uint16_t>) taps = float_taps(align_up(buffer, 32), kernel, k);
+    else taps = kernel;
+    column_rows<A, S>(vec, src, dst, dstStep, h, n, taps, k, sc);
+  } else {
+    const int T = threaded ? owncvGetMaxNumThreads() : 1;
+    const S** ptrs = reinterpret_cast<const S**>(align_up(buffer, 16));
+    const bool par = threaded && parallel::area32(roi) >= kParallelPixelsPerThread * T;
+    parallel::for_stripes(h, par, [&](int t, int y0, int rows) {
+      // Private slice: the stripe's rows and the k - 1 rows after them.
+      const S** mine = ptrs + ptrdiff_t(t) * (int64_t(h) + k);
+      std::memcpy(static_cast<void*>(mine), src + y0, sizeof(S*) * (size_t(rows) + size_t(k) - 1));
+      column_rows<A, S>(vec, mine, row_at(dst, dstStep, y0), dstStep, rows, n, kernel, k, sc);
+    });
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Drivers: the checks in the family's order, then the pass.
+
+namespace {
+
+template <class S, class D, int C, bool kLow>
+Status row_export(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap_t<S>* kernel,
+                  int k, int anchor, int border, S borderValue, int divisor, uint8_t* buffer) {
+  ZUV_TRY(check::not_null(src, dst, kernel, buffer));
+  ZUV_TRY(check::roi(roi));
+  for (int y = 0; y < roi.height; ++y)
+    if (dst[y] == nullptr) return StatusNullPointer;
+  if (k < 1) return StatusSize;
+  if (anchor < 0 || anchor >= k) return StatusAnchor;
+  ZUV_TRY((check::step_of<S, C>(srcStep, roi)));
+  ZUV_TRY(check::multiple<S>(srcStep));
+  if constexpr (std::is_same_v<S, uint16_t>) {
+    if (divisor < 1) return StatusBadArgument;
+  } else if constexpr (!std::is_same_v<S, float>) {
+    if (divisor == 0) return StatusBadArgument;
+  }
+  const int mode = border & ~0xF0;
+  if (mode != BorderConst && mode != BorderRepl && mode != BorderMirror && mode != BorderInMem)
+    return StatusBorder;
+  row_pass<S, D, C, kLow>(src, srcStep, dst, roi, kernel, k, anchor, border, borderValue, divisor,
+                          buffer, true);
+  return StatusOk;
+}
+
+template <class S, class D, int C, bool kLow>
+Status column_export(const S* const* src, D* dst, int dstStep, ImageSize roi,
+                     const tap_t<S>* kernel, int k, int divisor, uint8_t* buffer) {
+  ZUV_TRY(check::not_null(src, dst, kernel));
+  ZUV_TRY(check::roi(roi));
+  for (int64_t i = 0; i < int64_t(roi.height) + k - 1; ++i)
+    if (src[i] == nullptr) return StatusNullPointer;
+  if (k < 1) return StatusSize;
+  ZUV_TRY((check::step_of<D, C>(dstStep, roi)));
+  ZUV_TRY(check::multiple<D>(dstStep));
+  if (buffer == nullptr) return StatusNullPointer;
+  if constexpr (!std::is_same_v<S, float>) {
+    if (divisor == 0) return StatusBadArgument;
+  }
+  column_pass<S, D, C, kLow>(src, dst, dstStep, roi, kernel, k, divisor, buffer, true);
+  return StatusOk;
+}
+
+template <int32_t (*Size)(ImageSize, int, int)>
+Status size_query(ImageSize roi, int k, int* size) {
+  if (size == nullptr) return StatusNullPointer;
+  if (roi.width < 1 || roi.height < 1 || k < 1) return StatusSize;
+  *size = Size(roi, k, owncvGetMaxNumThreads());
+  return StatusOk;
+}
+
+}  // namespace
+
+#define X(name, query, S, D, C, low)                                                            \
+  template int32_t row_buffer_size<S, D, C, low>(ImageSize, int, int);                          \
+  template void row_pass<S, D, C, low>(const S*, int, D* const*, ImageSize, const tap_t<S>*,   \
+                                       int, int, int, S, int, void*, bool);
+ZUV_ROW_PIPELINE_TABLE(X)
+ZUV_ROW_PIPELINE_32F_TABLE(X)
+#undef X
+#define X(name, query, S, D, C, low)                                                            \
+  template int32_t column_buffer_size<S, D, C, low>(ImageSize, int, int);                       \
+  template void column_pass<S, D, C, low>(const S* const*, D*, int, ImageSize, const tap_t<S>*, \
+                                          int, int, void*, bool);
+ZUV_COLUMN_PIPELINE_TABLE(X)
+ZUV_COLUMN_PIPELINE_32F_TABLE(X)
+#undef X
+
+}  // namespace zuv::pipeline
+
+namespace zp = zuv::pipeline;
+
+#define X(name, query, S, D, C, low)                                                            \
+  ZUV_EXPORT(name, (const S* pSrc, int srcStep, D* const* ppDst, ImageSize roiSize,             \
+                    const zp::tap_t<S>* pKernel, int kernelSize, int anchor,                    \
+                    BorderType borderType, S borderValue, int divisor, uint8_t* pBuffer),       \
+             (zp::row_export<S, D, C, low>(pSrc, srcStep, ppDst, roiSize, pKernel, kernelSize,  \
+                                           anchor, borderType, borderValue, divisor, pBuffer))) \
+  ZUV_EXPORT(query, (ImageSize roiSize, int kernelSize, int* pBufferSize),                      \
+             (zp::size_query<zp::row_buffer_size<S, D, C, low>>(roiSize, kernelSize,            \
+                                                                pBufferSize)))
+ZUV_ROW_PIPELINE_TABLE(X)
+#undef X
+
+#define X(name, query, S, D, C, low)                                                            \
+  ZUV_EXPORT(name, (const S* pSrc, int srcStep, D* const* ppDst, ImageSize roiSize,             \
+                    const zp::tap_t<S>* pKernel, int kernelSize, int anchor,                    \
+                    BorderType borderType, uint8_t* pBuffer, S borderValue),                    \
+             (zp::row_export<S, D, C, low>(pSrc, srcStep, ppDst, roiSize, pKernel, kernelSize,  \
+                                           anchor, borderType, borderValue, 1, pBuffer)))       \
+  ZUV_EXPORT(query, (ImageSize roiSize, int kernelSize, int* pBufferSize),                      \
+             (zp::size_query<zp::row_buffer_size<S, D, C, low>>(roiSize, kernelSize,            \
+                                                                pBufferSize)))
+ZUV_ROW_PIPELINE_32F_TABLE(X)
+#undef X
+
+#define X(name, query, S, D, C, low)                                                            \
+  ZUV_EXPORT(name, (const S* const* ppSrc, D* pDst, int dstStep, ImageSize roiSize,             \
+                    const zp::tap_t<S>* pKernel, int kernelSize, int divisor, uint8_t* pBuffer), \
+             (zp::column_export<S, D, C, low>(ppSrc, pDst, dstStep, roiSize, pKernel,           \
+                                              kernelSize, divisor, pBuffer)))                    \
+  ZUV_EXPORT(query, (ImageSize roiSize, int kernelSize, int* pBufferSize),                      \
+             (zp::size_query<zp::column_buffer_size<S, D, C, low>>(roiSize, kernelSize,         \
+                                                                   pBufferSize)))
+ZUV_COLUMN_PIPELINE_TABLE(X)
+#undef X
+
+#define X(name, query, S, D, C, low)                                                            \
+  ZUV_EXPORT(name, (const S* const* ppSrc, D* pDst, int dstStep, ImageSize roiSize,             \
+                    const zp::tap_t<S>* pKernel, int kernelSize, uint8_t* pBuffer),              \
+             (zp::column_export<S, D, C, low>(ppSrc, pDst, dstStep, roiSize, pKernel,           \
+                                              kernelSize, 1, pBuffer)))                          \
+  ZUV_EXPORT(query, (ImageSize roiSize, int kernelSize, int* pBufferSize),                      \
+             (zp::size_query<zp::column_buffer_size<S, D, C, low>>(roiSize, kernelSize,         \
+                                                                   pBufferSize)))
+ZUV_COLUMN_PIPELINE_32F_TABLE(X)
+#undef X

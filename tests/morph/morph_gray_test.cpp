@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// Gray-scale erosion and dilation: against a per-pixel reference with the
+// window cut at the ROI, the worked examples and the argument checks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "morph/morph_gray.h"
+#include "support/guarded_image.h"
+#include "support/status.h"
+
+namespace {
+
+using namespace zuv::test;
+
+template <class T, class M>
+std::vector<double> gray_reference(const GuardedImage<T>& s, const std::vector<M>& m, int mw, int mh,
+                                   ImagePoint a, bool dilate) {
+  const int w = s.width(), h = s.height();
+  std::vector<double> out(size_t(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      double acc = dilate ? -1e300 : 1e300;
+      for (int j = 0; j < mh; ++j)
+        for (int i = 0; i < mw; ++i) {
+          const int xx = x + i - a.x, yy = y + j - a.y;
+          if (xx < 0 || yy < 0 || xx >= w || yy >= h) continue;
+          double v;
+          if constexpr (std::is_same_v<T, float>) v = double(s.at(xx, yy) + m[size_t(j) * mw + i]);
+          else v = std::clamp(double(s.at(xx, yy)) + double(m[size_t(j) * mw + i]), 0.0, 255.0);
+          acc = dilate ? std::max(acc, v) : std::min(acc, v);
+        }
+      out[size_t(y) * w + x] = acc;
+    }
+  return out;
+}
+
+template <class T, class M, class Size, class Init, class Op>
+void check_gray(Size size, Init init, Op erode, Op dilate, M lo, M hi) {
+  std::mt19937 rng(21);
+  for (auto [mw, mh] : {std::pair{1, 1}, std::pair{3, 3}, std::pair{5, 2}, std::pair{2, 7}})
+    for (int ax = 0; ax < mw; ax += 2)
+      for (int ay = 0; ay < mh; ay += 3) {
+        std::vector<M> m(size_t(mw) * mh);
+        for (auto& v : m) v = M(lo + M((hi - lo) * double(rng() % 1000) / 1000.0));
+        int32_t bytes = 0;
+        ASSERT_EQ(size({40, 9}, m.data(), {mw, mh}, &bytes), StatusOk);
+        ASSERT_EQ(bytes, 4 * mw * mh + 32);
+        std::vector<uint8_t> st(size_t(bytes) + 3);
+        auto* state = reinterpret_cast<MorphGrayState*>(st.data() + 3);
+        ASSERT_EQ(init(state, {40, 9}, m.data(), {mw, mh}, ImagePoint{ax, ay}), StatusOk);
+        for (int w : {1, 2, 17, 40})
+          for (int h : {1, 3, 9}) {
+            GuardedImage<T> s(w, h), d(w, h, 1, 4);
+            s.fill([&](int, int, int) { return std::is_same_v<T, float> ? T(int(rng() % 2000) - 1000) / 8 : T(rng() % 256); });
+            for (int dil = 0; dil < 2; ++dil) {
+              ASSERT_EQ((dil ? dilate : erode)(s.data(), s.step(), d.data(), d.step(), {w, h}, BorderRepl, state), StatusOk);
+              ASSERT_TRUE(d.padding_intact());
+              const auto want = gray_reference<T, M>(s, m, mw, mh, {ax, ay}, dil != 0);
+              for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                  ASSERT_EQ(double(d.at(x, y)), want[size_t(y) * w + x])
+                      << mw << "x" << mh << " anchor " << ax << "," << ay << " " << w << "x" << h << " at " << x << "," << y;
+            }
+          }
+      }
+}
+
+TEST(MorphGray, MatchesReference) {
+  check_gray<uint8_t, int32_t>(zuviMorphGrayGetSize_8u_C1R, zuviMorphGrayInit_8u_C1R, zuviGrayErodeBorder_8u_C1R,
+                               zuviGrayDilateBorder_8u_C1R, -300, 300);
+  check_gray<float, float>(zuviMorphGrayGetSize_32f_C1R, zuviMorphGrayInit_32f_C1R, zuviGrayErodeBorder_32f_C1R,
+                           zuviGrayDilateBorder_32f_C1R, -40.f, 40.f);
+}
+
+TEST(MorphGray, WorkedExamples) {
+  std::mt19937 rng(2);
+  GuardedImage<uint8_t> s(12, 5), d(12, 5);
+  s.fill([&](int, int, int) { return rng() % 200; });
+  // An all-zero mask: the flat erosion over the window cut to the image.
+  const std::vector<int32_t> zero(9, 0);
+  std::vector<uint8_t> st(9 * 4 + 32);
+  auto* state = reinterpret_cast<MorphGrayState*>(st.data());
+  ASSERT_EQ(zuviMorphGrayInit_8u_C1R(state, {12, 5}, zero.data(), {3, 3}, {1, 1}), 0);
+  ASSERT_EQ(zuviGrayErodeBorder_8u_C1R(s.data(), s.step(), d.data(), d.step(), s.size(), BorderRepl, state), 0);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 12; ++x) {
+      int want = 255;
+      for (int yy = std::max(0, y - 1); yy <= std::min(4, y + 1); ++yy)
+        for (int xx = std::max(0, x - 1); xx <= std::min(11, x + 1); ++xx) want = std::min<int>(want, s.at(xx, yy));
+      ASSERT_EQ(d.at(x, y), want);
+    }
+  // Mask values of 300 saturate the dilation.
+  const std::vector<int32_t> big(9, 300);
+  ASSERT_EQ(zuviMorphGrayInit_8u_C1R(state, {12, 5}, big.data(), {3, 3}, {1, 1}), 0);
+  ASSERT_EQ(zuviGrayDilateBorder_8u_C1R(s.data(), s.step(), d.data(), d.step(), s.size(), BorderRepl, state), 0);
+  EXPECT_EQ(d.pixels(), std::vector<uint8_t>(60, 255));
+}
+
+TEST(MorphGray, ArgumentChecksInOrder) {
+  const std::vector<float> m(6, 1.f);
+  int32_t n = 0;
+  EXPECT_EQ(zuviMorphGrayGetSize_32f_C1R({4, 4}, nullptr, {3, 2}, &n), StatusNullPointer);
+  EXPECT_EQ(zuviMorphGrayGetSize_32f_C1R({0, 4}, m.data(), {3, 2}, nullptr), StatusNullPointer);
+  EXPECT_EQ(zuviMorphGrayGetSize_32f_C1R({4, 4}, m.data(), {0, 2}, &n), StatusSize);
+  std::vector<uint8_t> st(6 * 4 + 32);
+  auto* state = reinterpret_cast<MorphGrayState*>(st.data());
+  EXPECT_EQ(zuviMorphGrayInit_32f_C1R(nullptr, {4, 4}, m.data(), {3, 2}, {0, 0}), StatusNullPointer);
+  EXPECT_EQ(zuviMorphGrayInit_32f_C1R(state, {4, 0}, m.data(), {3, 2}, {5, 0}), StatusSize);
+  EXPECT_EQ(zuviMorphGrayInit_32f_C1R(state, {4, 4}, m.data(), {3, 2}, {3, 0}), StatusAnchor);
+  EXPECT_EQ(zuviMorphGrayInit_32f_C1R(state, {4, 4}, m.data(), {3, 2}, {0, -1}), StatusAnchor);
+  ASSERT_EQ(zuviMorphGrayInit_32f_C1R(state, {10, 4}, m.data(), {3, 2}, {2, 1}), StatusOk);
+  GuardedImage<float> s(10, 4, 1, 8), d(10, 4, 1, 8);
+  const int ok = s.step();
+  auto call = [&](float* pd, int ss, int ds, ImageSize r, int b) {
+    return zuviGrayErodeBorder_32f_C1R(s.data(), ss, pd, ds, r, b, state);
+  };
+  expect_refused(StatusNullPointer, [&] { return call(nullptr, ok, ok, {0, 4}, 1); }, {d});
+  expect_refused(StatusSize, [&] { return call(d.data(), 3, ok, {10, 0}, 1); }, {d});
+  expect_refused(StatusStep, [&] { return call(d.data(), ok, 39, {10, 4}, 0); }, {d});
+  expect_refused(StatusNotEvenStep, [&] { return call(d.data(), 42, ok, {10, 4}, 0); }, {d});
+  expect_refused(StatusBadArgument, [&] { return call(d.data(), ok, ok, {10, 4}, BorderRepl | BorderInMemTop); }, {d});
+  expect_refused(StatusBadArgument, [&] { return call(d.data(), ok, ok, {10, 4}, BorderConst); }, {d});
+  expect_refused(StatusBadArgument, [&] { return call(d.data(), ok, ok, {10, 5}, BorderRepl); }, {d});
+  EXPECT_EQ(call(d.data(), ok, ok, {10, 4}, BorderRepl), StatusOk);
+}
+
+}  // namespace
