@@ -25,17 +25,6 @@ size_t pixel_bytes(Pixel p) {
   return 1;
 }
 
-const char* pixel_name(Pixel p) {
-  switch (p) {
-    case Pixel::U8: return "8u";
-    case Pixel::U16: return "16u";
-    case Pixel::S16: return "16s";
-    case Pixel::S32: return "32s";
-    case Pixel::F32: return "32f";
-  }
-  return "?";
-}
-
 Image Image::make(int width, int height, int channels, Pixel pixel) {
   if (width < 1 || height < 1 || int64_t(width) * height > (int64_t(1) << 28))
     throw ToolError(Exit::Usage, "image size " + std::to_string(width) + "x" + std::to_string(height) +
@@ -105,15 +94,14 @@ void write_png(const Image& img, const std::string& path) {
   png.width = png_uint_32(img.width);
   png.height = png_uint_32(img.height);
   png.format = img.channels == 3 ? PNG_FORMAT_RGB : PNG_FORMAT_GRAY;
-  const bool written = png_image_write_to_stdio(&png, f, 0, img.bytes.data(), img.step, nullptr) != 0;
-  const std::string msg = written ? "" : png.message;
-  const bool flushed = std::fflush(f) == 0 && fsync(fd) == 0;
-  const int err = errno;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !flushed || !closed || std::rename(name.data(), path.c_str()) != 0) {
-    const int why = errno ? errno : err;
+  std::string failure;
+  if (!png_image_write_to_stdio(&png, f, 0, img.bytes.data(), img.step, nullptr)) failure = png.message;
+  else if (std::fflush(f) != 0) failure = std::strerror(errno);
+  if (std::fclose(f) != 0 && failure.empty()) failure = std::strerror(errno);
+  if (failure.empty() && std::rename(name.data(), path.c_str()) != 0) failure = std::strerror(errno);
+  if (!failure.empty()) {
     unlink(name.data());
-    throw ToolError(Exit::Output, "cannot write " + path + ": " + (written ? std::strerror(why) : msg));
+    throw ToolError(Exit::Output, "cannot write " + path + ": " + failure);
   }
 }
 

@@ -30,7 +30,6 @@ class ToolError : public std::runtime_error {
 enum class Pixel { U8, U16, S16, S32, F32 };
 
 size_t pixel_bytes(Pixel p);
-const char* pixel_name(Pixel p);
 
 // 64-byte aligned storage, as applications allocate images for vector code.
 template <class T>

@@ -125,6 +125,23 @@ BorderType border_code(const std::string& choice) {
   return BorderRepl;
 }
 
+Param shape_param() { return choice_param("shape", "structuring element", {"disk", "square", "cross"}); }
+
+std::vector<uint8_t> structuring_element(const std::string& shape, int n) {
+  if (n < 1 || n > 1024) return {};
+  std::vector<uint8_t> m(size_t(n) * size_t(n), 0);
+  const double r = n / 2.0;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      const double dx = x + 0.5 - r, dy = y + 0.5 - r;
+      bool in = true;
+      if (shape == "disk") in = dx * dx + dy * dy <= r * r;
+      if (shape == "cross") in = x == n / 2 || y == n / 2;
+      m[size_t(y) * size_t(n) + size_t(x)] = in ? 1 : 0;
+    }
+  return m;
+}
+
 void Values::set(const std::string& name, const std::string& text, double number) {
   text_[name] = text;
   number_[name] = number;

@@ -79,6 +79,11 @@ Param border_param(std::vector<std::string> choices = {"repl", "const", "mirror"
 Param border_value_param();
 BorderType border_code(const std::string& choice);  // repl 1, const 0, mirror 3, inmem 6
 
+// Flat structuring elements of the morphology families: n x n bytes, 1 for
+// members of a disk, a square or a cross (empty for n outside 1..1024).
+Param shape_param();
+std::vector<uint8_t> structuring_element(const std::string& shape, int n);
+
 // How a result becomes a picture.
 enum class Render {
   Gray,       // values as they are; 16u divided by 257 and floats rounded, both saturated to 8 bits

@@ -75,18 +75,21 @@ void write_text(const std::string& path, const std::string& text) {
   const mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
+  std::string failure;
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) break;
+    if (n <= 0) {
+      failure = std::strerror(n < 0 ? errno : EIO);
+      break;
+    }
     done += size_t(n);
   }
-  const int err = errno;
-  const bool ok = done == text.size() && close(fd) == 0;
-  if (!ok || std::rename(name.data(), path.c_str()) != 0) {
-    const int why = ok ? errno : err;
+  if (close(fd) != 0 && failure.empty()) failure = std::strerror(errno);
+  if (failure.empty() && std::rename(name.data(), path.c_str()) != 0) failure = std::strerror(errno);
+  if (!failure.empty()) {
     unlink(name.data());
-    throw ToolError(Exit::Output, "cannot write " + path + ": " + std::strerror(why));
+    throw ToolError(Exit::Output, "cannot write " + path + ": " + failure);
   }
 }
 
@@ -132,7 +135,8 @@ std::string gallery(const std::vector<TourResult>& results) {
   h << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
     << "<title>zuvCV tour</title>\n<style>\n"
     << "body{font:14px/1.4 system-ui,sans-serif;margin:24px;background:#f4f4f2;color:#222}\n"
-    << "h1{font-size:22px;margin:0 0 4px}\n.lib{color:#666;margin:0 0 20px}\n"
+    << "h1{font-size:22px;margin:0 0 4px}\n.lib{color:#666;margin:0 0 8px}\n"
+    << "nav{margin:0 0 16px;font:12px monospace;line-height:1.8}\nnav a{margin-right:6px;color:#246}\n"
     << "main{display:grid;grid-template-columns:repeat(auto-fill,minmax(400px,1fr));gap:14px}\n"
     << ".op{background:#fff;border:1px solid #ddd;border-radius:6px;padding:10px 14px}\n"
     << ".op h2{font-size:17px;margin:0 0 2px;font-family:monospace}\n.op p{margin:2px 0 8px;color:#444}\n"
@@ -143,7 +147,10 @@ std::string gallery(const std::vector<TourResult>& results) {
     << ".facts td{padding:1px 10px 1px 0;vertical-align:top}\n.facts td:first-child{color:#777}\n"
     << "code{font-size:12px}\n.err{color:#b00}\n</style>\n</head>\n<body>\n"
     << "<h1>zuvCV tour</h1>\n<p class=\"lib\">" << html_escape(lib->name) << " " << html_escape(lib->version)
-    << ", " << ownGetNumThreads() << " thread(s), " << results.size() << " operations</p>\n<main>\n";
+    << ", " << ownGetNumThreads() << " thread(s), " << results.size() << " operations</p>\n<nav>";
+  for (const TourResult& r : results)
+    h << "<a href=\"#" << html_escape(r.op->name) << "\">" << html_escape(r.op->name) << "</a> ";
+  h << "</nav>\n<main>\n";
   for (const TourResult& r : results) {
     const Op& op = *r.op;
     h << "<section class=\"op\" id=\"" << html_escape(op.name) << "\">\n<h2>" << html_escape(op.name) << "</h2>\n"

@@ -34,7 +34,7 @@ void reg(const std::string& name, int w, int h, int threads, Call fn) {
     for (auto _ : st) benchmark::DoNotOptimize(fn(s, m));
     st.SetBytesProcessed(int64_t(st.iterations()) * bytes);
     zuv::bench::set_threads(0);
-  })->Unit(benchmark::kMicrosecond)->UseRealTime();
+  })->Unit(benchmark::kMicrosecond);
 }
 
 void register_all() {
@@ -69,38 +69,55 @@ void register_all() {
 #undef X
 
 #ifdef ZUV_HAVE_OPENCV
-      // OpenCV counterparts on the same sizes; its C3 forms reduce all channels.
-      auto cv_case = [&](std::string what, int type, bool masked, auto fn) {
+      // OpenCV counterparts, named after our case plus "/opencv". Its
+      // three-channel forms reduce every channel, ours the chosen one; it
+      // has no extrema of one channel of three.
+      auto cv_case = [&](const std::string& ours, int type, bool masked, auto fn) {
         const int64_t bytes = int64_t(w) * h * (CV_ELEM_SIZE(type) + (masked ? 1 : 0));
-        benchmark::RegisterBenchmark(("OpenCV/" + what + tail).c_str(), [=](benchmark::State& st) {
+        benchmark::RegisterBenchmark(("Stats/" + ours + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           cv::setNumThreads(threads);
           cv::Mat s(h, w, type), m(h, w, CV_8UC1);
           cv::randu(s, 0, 256);
           cv::randu(m, 0, 256);
           for (auto _ : st) fn(s, m);
           st.SetBytesProcessed(int64_t(st.iterations()) * bytes);
-        })->Unit(benchmark::kMicrosecond)->UseRealTime();
+        })->Unit(benchmark::kMicrosecond);
       };
       const struct { const char* name; int c1, c3; } types[] = {
           {"8u", CV_8UC1, CV_8UC3}, {"16u", CV_16UC1, CV_16UC3}, {"32f", CV_32FC1, CV_32FC3}};
       for (const auto& t : types) {
-        const std::string ty = t.name;
-        cv_case("mean_mask_" + ty + "_C1", t.c1, true, [](cv::Mat& s, cv::Mat& m) {
-          benchmark::DoNotOptimize(cv::mean(s, m)); });
-        cv_case("mean_mask_" + ty + "_C3", t.c3, true, [](cv::Mat& s, cv::Mat& m) {
-          benchmark::DoNotOptimize(cv::mean(s, m)); });
-        cv_case("meanStdDev_" + ty + "_C1", t.c1, false, [](cv::Mat& s, cv::Mat&) {
-          cv::Scalar a, b; cv::meanStdDev(s, a, b); benchmark::DoNotOptimize(a); });
-        cv_case("meanStdDev_mask_" + ty + "_C1", t.c1, true, [](cv::Mat& s, cv::Mat& m) {
-          cv::Scalar a, b; cv::meanStdDev(s, a, b, m); benchmark::DoNotOptimize(a); });
-        cv_case("meanStdDev_" + ty + "_C3", t.c3, false, [](cv::Mat& s, cv::Mat&) {
-          cv::Scalar a, b; cv::meanStdDev(s, a, b); benchmark::DoNotOptimize(a); });
-        cv_case("meanStdDev_mask_" + ty + "_C3", t.c3, true, [](cv::Mat& s, cv::Mat& m) {
-          cv::Scalar a, b; cv::meanStdDev(s, a, b, m); benchmark::DoNotOptimize(a); });
-        cv_case("minMaxLoc_" + ty + "_C1", t.c1, false, [](cv::Mat& s, cv::Mat&) {
-          double a, b; cv::Point pa, pb; cv::minMaxLoc(s, &a, &b, &pa, &pb); benchmark::DoNotOptimize(a); });
-        cv_case("minMaxLoc_mask_" + ty + "_C1", t.c1, true, [](cv::Mat& s, cv::Mat& m) {
-          double a, b; cv::Point pa, pb; cv::minMaxLoc(s, &a, &b, &pa, &pb, m); benchmark::DoNotOptimize(a); });
+        const std::string ty = std::string(t.name) + "_";
+        auto mean = [](cv::Mat& s, cv::Mat& m) { benchmark::DoNotOptimize(cv::mean(s, m)); };
+        auto msd = [](cv::Mat& s, cv::Mat&) {
+          cv::Scalar a, b;
+          cv::meanStdDev(s, a, b);
+          benchmark::DoNotOptimize(a);
+        };
+        auto msd_mask = [](cv::Mat& s, cv::Mat& m) {
+          cv::Scalar a, b;
+          cv::meanStdDev(s, a, b, m);
+          benchmark::DoNotOptimize(a);
+        };
+        auto mml = [](cv::Mat& s, cv::Mat&) {
+          double a, b;
+          cv::Point pa, pb;
+          cv::minMaxLoc(s, &a, &b, &pa, &pb);
+          benchmark::DoNotOptimize(a);
+        };
+        auto mml_mask = [](cv::Mat& s, cv::Mat& m) {
+          double a, b;
+          cv::Point pa, pb;
+          cv::minMaxLoc(s, &a, &b, &pa, &pb, m);
+          benchmark::DoNotOptimize(a);
+        };
+        cv_case("zuviMean_" + ty + "C1MR", t.c1, true, mean);
+        cv_case("zuviMean_" + ty + "C3CMR", t.c3, true, mean);
+        cv_case("zuviMean_StdDev_" + ty + "C1R", t.c1, false, msd);
+        cv_case("zuviMean_StdDev_" + ty + "C1MR", t.c1, true, msd_mask);
+        cv_case("zuviMean_StdDev_" + ty + "C3CR", t.c3, false, msd);
+        cv_case("zuviMean_StdDev_" + ty + "C3CMR", t.c3, true, msd_mask);
+        cv_case("zuviMinMaxIndx_" + ty + "C1R", t.c1, false, mml);
+        cv_case("zuviMinMaxIndx_" + ty + "C1MR", t.c1, true, mml_mask);
       }
 #endif
     }

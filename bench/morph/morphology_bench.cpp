@@ -120,6 +120,18 @@ void register_all() {
     });
   }
 
+  {
+    // Bit-packed, 8 pixels a byte.
+    const Shape s{3, 3, false};
+    reg("Erode/1u_C1/" + s.name() + tail, px / 4, [=](benchmark::State& st) {
+      Prepared<MorphState, decltype(&zuviMorphologyBorderGetSize_1u_C1R), decltype(&zuviMorphologyBorderInit_1u_C1R)>
+          p(zuviMorphologyBorderGetSize_1u_C1R, zuviMorphologyBorderInit_1u_C1R, s);
+      Image<uint8_t> a(kW / 8, kH, 1, 1), d(kW / 8, kH, 1, 2);
+      for (auto _ : st)
+        zuviErodeBorder_1u_C1R(a.ptr(), a.step, 0, d.ptr(), d.step, 0, roi, BorderRepl, 0, p.state(), p.buf.data());
+    });
+  }
+
   // Compound operations, 8u C1 with a full 5x5 mask.
   {
     const Shape s{5, 5, false};

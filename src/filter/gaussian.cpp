@@ -12,7 +12,6 @@
 #include "core/check.h"
 #include "core/export.h"
 #include "core/image.h"
-#include "core/parallel.h"
 #include "core/services.h"
 #include "filter/pipeline.h"
 
@@ -223,9 +222,8 @@ class Runner {
     colDiv_ = std::is_same_v<S, uint8_t> ? (1 << 18) : 32768;
   }
 
-  // `threaded` lets the pipelines split their own blocks over threads.
-  void run(bool threaded) {
-    threaded_ = threaded;
+  // The pipelines split large blocks over threads themselves.
+  void run() {
     // The row-filtered constant row lives in the last ring row.
     constRow_ = ring_ + size_t(m_ + k_ - 1) * stride_;
     if (mode_ == BorderConst && !(top_ && bottom_)) {
@@ -251,7 +249,7 @@ class Runner {
       next = last + 1;
       for (int e = base; e <= last; ++e) window_[e - base] = source_of(e);
       pipeline::column_pass<I, S, C>(window_, row_at(dst_, dstep_, y0), dstep_, ImageSize{w_, n},
-                                     colTaps_, k_, colDiv_, colBuf_, threaded_);
+                                     colTaps_, k_, colDiv_, colBuf_, true);
     }
   }
 
@@ -269,7 +267,7 @@ class Runner {
 
   void row_filter(const S* row, I* const* out, int count, int borderType) {
     pipeline::row_pass<S, I, C>(row, sstep_, out, ImageSize{w_, count}, rowTaps_, k_, r_, borderType,
-                                value_[0], rowDiv_, rowBuf_, threaded_);
+                                value_[0], rowDiv_, rowBuf_, true);
   }
 
   // Row-filters source rows e .. e + count - 1 (in the region or in memory).
@@ -296,7 +294,6 @@ class Runner {
   int w_, h_, k_, r_, m_;
   int mode_ = 0, rowBorder_ = 0;
   bool top_ = false, bottom_ = false, left_ = false, right_ = false, extend_ = false;
-  bool threaded_ = true;
   S value_[C];
   size_t stride_ = 0;
   S* ext_ = nullptr;
@@ -309,58 +306,6 @@ class Runner {
   const ColTap* colTaps_ = nullptr;
   int rowDiv_ = 1, colDiv_ = 1;
 };
-
-// Threaded runs split the columns into tiles of at least kMinTile pixels,
-// each filtered on its own with the neighbouring columns read as in-memory
-// borders (every output depends only on its own column's window, so the
-// bytes equal the serial result). A tile's work area lives on the stack of
-// the thread that runs it, within kTileStack bytes.
-constexpr int kMinTile = 64;
-constexpr u32 kTileStack = 98304;
-constexpr int32_t kParallelPixelsPerThread = 32768;
-
-template <class S, int C>
-u32 tile_bytes(int width, int height, int k, int threads) {
-  Layout lay = layout<S, C>(ImageSize{width, height}, k, threads);
-  lay.ptrs = 8 * u32(std::min(height, k) + k) + 32;  // one block's window of rows
-  return lay.total();
-}
-
-template <class S, int C>
-Layout tile_layout(int width, int height, int k, int threads) {
-  Layout lay = layout<S, C>(ImageSize{width, height}, k, threads);
-  lay.ptrs = 8 * u32(std::min(height, k) + k) + 32;
-  return lay;
-}
-
-template <class S, int C>
-bool run_tiled(const S* src, int srcStep, S* dst, int dstStep, ImageSize roi, const S* value,
-               const Header& hd, const void* taps) {
-  const int t = owncvGetMaxNumThreads();
-  if (t < 2 || parallel::area32(roi) < kParallelPixelsPerThread * t) return false;
-  int tiles = std::min(roi.width / kMinTile, t);
-  int widest = 0;
-  for (;; ++tiles) {
-    if (tiles < 2 || roi.width / tiles < std::max(kMinTile, hd.k + 1)) return false;
-    widest = (roi.width + tiles - 1) / tiles;
-    if (tile_bytes<S, C>(widest, roi.height, hd.k, t) <= kTileStack) break;
-  }
-  const int q = roi.width / tiles, extra = roi.width % tiles;
-  parallel::for_rows(tiles, true, [&](int first, int count) {
-    alignas(64) uint8_t scratch[kTileStack];
-    for (int i = first; i < first + count; ++i) {
-      const int x0 = i * q + std::min(i, extra), tw = q + (i < extra ? 1 : 0);
-      int border = hd.border;
-      if (i > 0) border |= BorderInMemLeft;
-      if (i < tiles - 1) border |= BorderInMemRight;
-      Runner<S, C>(src + ptrdiff_t(x0) * C, srcStep, dst + ptrdiff_t(x0) * C, dstStep,
-                   ImageSize{tw, roi.height}, border, value, hd, taps, scratch,
-                   tile_layout<S, C>(tw, roi.height, hd.k, t))
-          .run(false);
-    }
-  });
-  return true;
-}
 
 template <class S, int C>
 Status filter(const S* src, int srcStep, S* dst, int dstStep, ImageSize roi, const S* value,
@@ -379,10 +324,9 @@ Status filter(const S* src, int srcStep, S* dst, int dstStep, ImageSize roi, con
   if (C == 3 && value == nullptr && mode == BorderConst && (hd.border & 0xF0) != 0xF0)
     return StatusNullPointer;
   const void* taps = reinterpret_cast<const uint8_t*>(spec) + tap_offset(spec, hd.dataType);
-  if (run_tiled<S, C>(src, srcStep, dst, dstStep, roi, value, hd, taps)) return StatusOk;
   Runner<S, C>(src, srcStep, dst, dstStep, roi, hd.border, value, hd, taps, buffer,
                layout<S, C>(roi, hd.k, owncvGetMaxNumThreads()))
-      .run(true);
+      .run();
   return StatusOk;
 }
 

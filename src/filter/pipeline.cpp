@@ -26,22 +26,24 @@ constexpr int32_t kParallelPixelsPerThread = 32768;
 // How a variant forms and scales its sums.
 enum class Arith {
   Float,      // 32f: single-precision sum stored as is
-  Scaled16u,  // 16u: single-precision sum of float taps, then scaled, rounded, saturated
+  Scaled16u,  // 16u columns: single-precision sum of float taps, then scaled, rounded, saturated
+  UInt,       // 16u rows: exact unsigned 32-bit sum, then scaled, rounded, saturated
   Int,        // 8u16s, 16s, 16s8u, 16s8s: exact 32-bit sum, then scaled, rounded, saturated
   Low         // Low_16s: wrapping 16-bit sum, (sum * q) >> 14, saturated
 };
 
-template <class S, bool kLow>
+template <class S, bool kLow, bool kRow>
 constexpr Arith arith_of() {
   if constexpr (std::is_same_v<S, float>) return Arith::Float;
-  else if constexpr (std::is_same_v<S, uint16_t>) return Arith::Scaled16u;
+  else if constexpr (std::is_same_v<S, uint16_t>) return kRow ? Arith::UInt : Arith::Scaled16u;
   else if constexpr (kLow) return Arith::Low;
   else return Arith::Int;
 }
 
 // Taps as the kernels consume them: floats for the float sums, 16-bit integers otherwise.
 template <Arith A>
-using ktap_t = std::conditional_t<A == Arith::Float || A == Arith::Scaled16u, float, int16_t>;
+using ktap_t = std::conditional_t<A == Arith::Float || A == Arith::Scaled16u, float,
+                                  std::conditional_t<A == Arith::UInt, uint16_t, int16_t>>;
 
 struct Scale {
   float recip;  // 1.0f / divisor
@@ -106,6 +108,12 @@ void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
         v = v < 0.f ? 0.f : (v > 65535.f ? 65535.f : v);
         out[i] = D(std::nearbyint(v));
       }
+    } else if constexpr (A == Arith::UInt) {
+      uint32_t acc = 0;
+      for (int j = 0; j < k; ++j) acc += uint32_t(K[j]) * uint32_t(src(j)[i]);
+      float v = float(acc) * sc.recip;
+      v = v < 0.f ? 0.f : (v > 65535.f ? 65535.f : v);
+      out[i] = D(std::nearbyint(v));
     } else if constexpr (A == Arith::Int) {
       uint32_t acc = 0;
       for (int j = 0; j < k; ++j) acc += uint32_t(int32_t(K[j]) * int32_t(src(j)[i]));
@@ -128,7 +136,7 @@ namespace avx512 {
 
 // Sixteen source elements as float lanes (masked-off lanes are not read).
 static inline __m512 load_f32(const uint16_t* p, __mmask16 m) {
-  return _mm512_maskz_cvtepi32_ps(0xFFFF, _mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(m, p)));
+  return _mm512_maskz_cvtepi32_ps(0xFFFF, _mm512_maskz_cvtepu16_epi32(0xFFFF, _mm256_maskz_loadu_epi16(m, p)));
 }
 static inline __m512 load_f32(const float* p, __mmask16 m) { return _mm512_maskz_loadu_ps(m, p); }
 
@@ -178,6 +186,29 @@ static inline void block32(Src src, D* out, int i, __mmask16 last, const ktap_t<
       store_u16(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF),
                 scale_round(acc[u], recip, lo, hi));
   }
+}
+
+// Up to U vectors of 16 outputs of the unsigned 32-bit sums (16u rows).
+template <int KF, int U, class Src>
+static inline void block_u32(Src src, uint16_t* out, int i, __mmask16 last, const uint16_t* K,
+                             int kdyn, Scale sc) {
+  const int k = KF ? KF : kdyn;
+  __m512i acc[U];
+  for (int u = 0; u < U; ++u) acc[u] = _mm512_setzero_si512();
+  for (int j = 0; j < k; ++j) {
+    const __m512i t = _mm512_set1_epi32(int32_t(K[j]));
+    const uint16_t* p = src(j) + i;
+    for (int u = 0; u < U; ++u) {
+      const __m512i x = _mm512_maskz_cvtepu16_epi32(
+          0xFFFF, _mm256_maskz_loadu_epi16(u == U - 1 ? last : __mmask16(0xFFFF), p + 16 * u));
+      acc[u] = _mm512_add_epi32(acc[u], _mm512_mullo_epi32(x, t));
+    }
+  }
+  const __m512 recip = _mm512_set1_ps(sc.recip);
+  const __m512 lo = _mm512_setzero_ps(), hi = _mm512_set1_ps(65535.f);
+  for (int u = 0; u < U; ++u)
+    store_u16(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF),
+              scale_round(_mm512_maskz_cvtepu32_ps(0xFFFF, acc[u]), recip, lo, hi));
 }
 
 // Up to U vectors of 32 outputs of the 16-bit (Low) arithmetic.
@@ -317,6 +348,10 @@ static void dot_fixed(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale s
     for (; i + 128 <= n; i += 128) block16<KF, 4>(src, out, i, __mmask32(~0u), K, k, sc);
     for (; i + 32 <= n; i += 32) block16<KF, 1>(src, out, i, __mmask32(~0u), K, k, sc);
     if (i < n) block16<KF, 1>(src, out, i, simd::mask32(n - i), K, k, sc);
+  } else if constexpr (A == Arith::UInt) {
+    int i = 0;
+    for (; i + 64 <= n; i += 64) block_u32<KF, 4>(src, out, i, __mmask16(0xFFFF), K, k, sc);
+    for (; i < n; i += 16) block_u32<KF, 1>(src, out, i, simd::mask16(n - i), K, k, sc);
   } else if constexpr (A == Arith::Int) {
     int i = 0;
     if (sc.recip == 1.0f) {
@@ -429,7 +464,7 @@ template <Arith A, int KF, class S, class D>
 static void dot_two_fixed(const S* const* rows, D* out0, D* out1, int n, const ktap_t<A>* K, int k,
                           Scale sc) {
   int i = 0;
-  for (; i + 64 <= n; i += 64) block32_two<A, KF, 4, S>(rows, out0, out1, i, __mmask16(0xFFFF), K, k, sc);
+  for (; i + 32 <= n; i += 32) block32_two<A, KF, 2, S>(rows, out0, out1, i, __mmask16(0xFFFF), K, k, sc);
   for (; i < n; i += 16) block32_two<A, KF, 1, S>(rows, out0, out1, i, simd::mask16(n - i), K, k, sc);
 }
 
@@ -556,7 +591,7 @@ constexpr bool column_threaded() {
   return !std::is_same_v<S, uint16_t> && !std::is_same_v<S, float>;
 }
 
-// Taps of the 16u variants as floats, at the 32-byte aligned start of the buffer.
+// Taps of the 16u column pass as floats, at the 32-byte aligned start of the buffer.
 float* float_taps(uint8_t* base, const uint16_t* kernel, int k) {
   float* f = reinterpret_cast<float*>(base);
   for (int j = 0; j < k; ++j) f[j] = float(kernel[j]);
@@ -612,7 +647,7 @@ template <class S, class D, int C, bool kLow>
 void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap_t<S>* kernel,
               int k, int anchor, int border, S borderValue, int divisor, void* buffer,
               bool threaded) {
-  constexpr Arith A = arith_of<S, kLow>();
+  constexpr Arith A = arith_of<S, kLow, true>();
   const bool vec = use_avx512();
   const Scale sc = make_scale(divisor);
   const RowBorder<S> b = resolve_border(border, borderValue, roi.width);
@@ -620,12 +655,10 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
   const int64_t workBytes = round32(work_elems<C>(k) * int64_t(sizeof(S)));
 
   if constexpr (!row_threaded<S>()) {
-    // 16u: float taps, then one work area; always on the calling thread.
-    uint8_t* base = align_up(buffer, 32);
-    const float* taps = float_taps(base, kernel, k);
-    S* work = reinterpret_cast<S*>(base + round32(int64_t(k) * 4));
+    // 16u: one work area; always on the calling thread.
+    S* work = reinterpret_cast<S*>(align_up(buffer, 32));
     for (int y = 0; y < h; ++y)
-      filter_row<A, S, D, C>(vec, row_at(src, srcStep, y), dst[y], w, taps, k, anchor, b, work, sc);
+      filter_row<A, S, D, C>(vec, row_at(src, srcStep, y), dst[y], w, kernel, k, anchor, b, work, sc);
   } else {
     // Without threading the buffer need only hold one thread's share.
     const int T = threaded ? owncvGetMaxNumThreads() : 1;
@@ -650,7 +683,7 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
 template <class S, class D, int C, bool kLow>
 void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const tap_t<S>* kernel,
                  int k, int divisor, void* buffer, bool threaded) {
-  constexpr Arith A = arith_of<S, kLow>();
+  constexpr Arith A = arith_of<S, kLow, false>();
   const bool vec = use_avx512();
   const Scale sc = make_scale(divisor);
   const int n = roi.width * C, h = roi.height;

@@ -3,8 +3,9 @@
 //
 // Row pass:    D(y, x)  = sum_j K[j] * S(y, x - anchor + j), ends extended by the border mode.
 // Column pass: D(y, x)  = sum_j K[j] * R[y + j](x) over caller-supplied row pointers.
-// Integer variants scale the exact 32-bit sum (or, for 16u, the single-precision
-// sum of float taps) by the float reciprocal 1.0f / divisor, round to nearest
+// Integer variants scale the exact 32-bit sum (unsigned for 16u rows; for 16u
+// columns the single-precision sum of the taps as floats) by the float
+// reciprocal 1.0f / divisor, round to nearest
 // even and saturate; Low variants sum in wrapping 16-bit arithmetic and scale
 // by (sum * trunc(16384.0f / divisor)) >> 14; 32f stores the float sum.
 #pragma once

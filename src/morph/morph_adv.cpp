@@ -11,6 +11,7 @@
 // a call may write in place.
 #include "morph/morph_adv.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -191,50 +192,76 @@ Status run(Kind kind, const Image& im, ImageSize roi, int border, const T* value
   const uint8_t* dilateSpec = base + h.dilateOffset;
   const int step = int(interStep);
 
-  if (kind == Kind::Gradient) {
-    // E(S) into the intermediate first, so D(S) may overwrite the source.
-    ZUV_TRY((pass<T, C, kBits>(Op::Erode, im.src, im.srcStep, im.srcBit, inter, step, 0, roi,
-                               border, value, erodeSpec, work, Post{})));
-    Post post;
-    post.kind = Combine::ResultMinusOther;
-    post.other = inter;
-    post.otherStep = step;
-    return pass<T, C, kBits>(Op::Dilate, im.src, im.srcStep, im.srcBit, im.dst, im.dstStep,
-                             im.dstBit, roi, border, value, dilateSpec, work, post);
-  }
-
   const bool opening = kind == Kind::Open || kind == Kind::Tophat;
   const Op first = opening ? Op::Erode : Op::Dilate;
   const Op second = opening ? Op::Dilate : Op::Erode;
-  // First pass over the grown region, from (-l, -t) of the source.
-  const uint8_t* src = im.src;
-  int srcBit = im.srcBit;
-  if constexpr (kBits) {
-    srcBit -= g.l;
-    src -= std::ptrdiff_t(g.t) * im.srcStep;
-    normalise(src, srcBit);
-  } else {
-    src -= std::ptrdiff_t(g.t) * im.srcStep + std::ptrdiff_t(g.l) * C * int(sizeof(T));
+  const int esize = C * int(sizeof(T));
+
+  // Output rows [y0, y1) with border rule b; the intermediate covers them
+  // grown by gb, and row 0 of the intermediate is output row y0 - gb.t.
+  auto rows = [&](int y0, int y1, int b, const Growth& gb) -> Status {
+    const uint8_t* s = im.src + std::ptrdiff_t(y0) * im.srcStep;
+    uint8_t* d = im.dst + std::ptrdiff_t(y0) * im.dstStep;
+    const ImageSize part{roi.width, y1 - y0};
+    Post post;
+    post.src = s;
+    post.srcStep = im.srcStep;
+    post.srcBit = im.srcBit;
+    if (kind == Kind::Gradient) {
+      // E(S) into the intermediate first, so D(S) may overwrite the source.
+      ZUV_TRY((pass<T, C, kBits>(Op::Erode, s, im.srcStep, im.srcBit, inter, step, 0, part, b,
+                                 value, erodeSpec, work, Post{})));
+      post.kind = Combine::ResultMinusOther;
+      post.other = inter;
+      post.otherStep = step;
+      return pass<T, C, kBits>(Op::Dilate, s, im.srcStep, im.srcBit, d, im.dstStep, im.dstBit,
+                               part, b, value, dilateSpec, work, post);
+    }
+    // First pass over the grown rows, from (-l, -t) of the source.
+    const ImageSize grown{roi.width + gb.l + gb.r, part.height + gb.t + gb.b};
+    const uint8_t* src = s - std::ptrdiff_t(gb.t) * im.srcStep;
+    int srcBit = im.srcBit;
+    if constexpr (kBits) {
+      srcBit -= gb.l;
+      normalise(src, srcBit);
+    } else {
+      src -= std::ptrdiff_t(gb.l) * esize;
+    }
+    ZUV_TRY((pass<T, C, kBits>(first, src, im.srcStep, srcBit, inter, step, 0, grown, b, value,
+                               first == Op::Erode ? erodeSpec : dilateSpec, work, Post{})));
+    // Second pass over the rows, reading the grown margins of the intermediate.
+    const uint8_t* mid = inter + std::ptrdiff_t(gb.t) * step;
+    int midBit = 0;
+    if constexpr (kBits) {
+      midBit = gb.l;
+      normalise(mid, midBit);
+    } else {
+      mid += std::ptrdiff_t(gb.l) * esize;
+    }
+    if (kind == Kind::Tophat) post.kind = Combine::SrcMinusResult;
+    if (kind == Kind::Blackhat) post.kind = Combine::ResultMinusSrc;
+    return pass<T, C, kBits>(second, mid, step, midBit, d, im.dstStep, im.dstBit, part, b, value,
+                             second == Op::Erode ? erodeSpec : dilateSpec, work, post);
+  };
+
+  // Tall images run in bands of rows so the intermediate stays in cache. A
+  // band edge inside the image is marked in memory: the first pass reads the
+  // true source rows beyond it and recomputes the intermediate rows the
+  // second pass needs there, so every band gets the whole-image result. Bands
+  // are at least twice the mask height, so those rows lie inside the image.
+  // In place, later bands would read rows earlier bands wrote: one band.
+  const int bandH = std::max(32, 2 * h.maskH);
+  const int bands = im.src == im.dst ? 1 : roi.height / bandH;
+  if (bands <= 1) return rows(0, roi.height, border, g);
+  for (int k = 0; k < bands; ++k) {
+    const bool top = k == 0, bottom = k == bands - 1;
+    Growth gb = g;
+    int b = border;
+    if (!top) b |= BorderInMemTop, gb.t = kind == Kind::Gradient ? 0 : h.ay;
+    if (!bottom) b |= BorderInMemBottom, gb.b = kind == Kind::Gradient ? 0 : h.maskH - h.ay - 1;
+    ZUV_TRY(rows(k * bandH, bottom ? roi.height : (k + 1) * bandH, b, gb));
   }
-  ZUV_TRY((pass<T, C, kBits>(first, src, im.srcStep, srcBit, inter, step, 0, inner, border, value,
-                             first == Op::Erode ? erodeSpec : dilateSpec, work, Post{})));
-  // Second pass over the ROI, reading the grown margins of the intermediate.
-  const uint8_t* mid = inter + std::ptrdiff_t(g.t) * step;
-  int midBit = 0;
-  if constexpr (kBits) {
-    midBit = g.l;
-    normalise(mid, midBit);
-  } else {
-    mid += std::ptrdiff_t(g.l) * C * int(sizeof(T));
-  }
-  Post post;
-  if (kind == Kind::Tophat) post.kind = Combine::SrcMinusResult;
-  if (kind == Kind::Blackhat) post.kind = Combine::ResultMinusSrc;
-  post.src = im.src;
-  post.srcStep = im.srcStep;
-  post.srcBit = im.srcBit;
-  return pass<T, C, kBits>(second, mid, step, midBit, im.dst, im.dstStep, im.dstBit, roi, border,
-                           value, second == Op::Erode ? erodeSpec : dilateSpec, work, post);
+  return StatusOk;
 }
 
 template <class T, int C>

@@ -69,17 +69,25 @@ inline T add(T s, M m) {
   }
 }
 
+// Mask value k; the state may sit at any address.
+template <class M>
+inline M value_at(const uint8_t* mask, std::ptrdiff_t k) {
+  M m;
+  std::memcpy(&m, mask + k * std::ptrdiff_t(sizeof(M)), sizeof(M));
+  return m;
+}
+
 // The clamp is monotone, so the extremum of clamped sums is the clamped
 // extremum: each destination row accumulates in place.
 template <class T, class M, bool kMax>
 void run(const T* src, int srcStep, T* dst, int dstStep, ImageSize roi, const Header& h,
-         const M* mask) {
+         const uint8_t* mask) {
   const int W = roi.width, H = roi.height;
   for (int y = 0; y < H; ++y) {
     T* d = row_at(dst, dstStep, y);
     {
       const T* s = row_at(src, srcStep, y);
-      const M m = mask[std::ptrdiff_t(h.ay) * h.maskW + h.ax];
+      const M m = value_at<M>(mask, std::ptrdiff_t(h.ay) * h.maskW + h.ax);
       for (int x = 0; x < W; ++x) d[x] = add(s[x], m);
     }
     for (int j = 0; j < h.maskH; ++j) {
@@ -88,7 +96,7 @@ void run(const T* src, int srcStep, T* dst, int dstStep, ImageSize roi, const He
       const T* s = row_at(src, srcStep, yy);
       for (int i = 0; i < h.maskW; ++i) {
         if (i == h.ax && j == h.ay) continue;
-        const M m = mask[std::ptrdiff_t(j) * h.maskW + i];
+        const M m = value_at<M>(mask, std::ptrdiff_t(j) * h.maskW + i);
         const int dx = i - h.ax;
         const int x0 = dx < 0 ? -dx : 0, x1 = dx > 0 ? W - dx : W;
         for (int x = x0; x < x1; ++x) d[x] = pick<kMax>(d[x], add(s[x + dx], m));
@@ -109,7 +117,7 @@ Status gray(const T* src, int srcStep, T* dst, int dstStep, ImageSize roi, Borde
   Header h;
   std::memcpy(&h, state, sizeof h);
   if (roi.width > h.roiW || roi.height > h.roiH) return StatusBadArgument;
-  const M* mask = reinterpret_cast<const M*>(static_cast<const uint8_t*>(state) + kHeaderBytes);
+  const uint8_t* mask = static_cast<const uint8_t*>(state) + kHeaderBytes;
   run<T, M, kMax>(src, srcStep, dst, dstStep, roi, h, mask);
   return StatusOk;
 }

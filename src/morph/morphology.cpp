@@ -141,6 +141,13 @@ inline T sat_sub(T a, T b) {
   }
 }
 
+// Reverses the bit order inside each byte of x.
+constexpr uint64_t reverse_bits_in_bytes(uint64_t x) {
+  x = ((x >> 1) & 0x5555555555555555ull) | ((x & 0x5555555555555555ull) << 1);
+  x = ((x >> 2) & 0x3333333333333333ull) | ((x & 0x3333333333333333ull) << 2);
+  return ((x >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((x & 0x0F0F0F0F0F0F0F0Full) << 4);
+}
+
 }  // namespace
 
 namespace ref {
@@ -306,6 +313,22 @@ template <class T, bool kMax>
 static void window(const T* v, T* out, int n, int w, int s) {
   constexpr int kL = kLanes<T>;
   int x = 0;
+  // In place (out == v) the four blocks load everything before any store.
+  for (; x + 4 * kL <= n; x += 4 * kL) {
+    const T* p = v + x;
+    __m512i a0 = ld(p), a1 = ld(p + kL), a2 = ld(p + 2 * kL), a3 = ld(p + 3 * kL);
+    for (int k = 1; k < w; ++k) {
+      p += s;
+      a0 = vpick<T, kMax>(a0, ld(p));
+      a1 = vpick<T, kMax>(a1, ld(p + kL));
+      a2 = vpick<T, kMax>(a2, ld(p + 2 * kL));
+      a3 = vpick<T, kMax>(a3, ld(p + 3 * kL));
+    }
+    st(out + x, a0);
+    st(out + x + kL, a1);
+    st(out + x + 2 * kL, a2);
+    st(out + x + 3 * kL, a3);
+  }
   for (; x + kL <= n; x += kL) {
     __m512i acc = ld(v + x);
     for (int k = 1; k < w; ++k) acc = vpick<T, kMax>(acc, ld(v + x + k * s));
@@ -323,6 +346,21 @@ template <class T, bool kMax>
 static void offsets(const T* a, const int* o, int m, T* out, int n) {
   constexpr int kL = kLanes<T>;
   int x = 0;
+  for (; x + 4 * kL <= n; x += 4 * kL) {
+    const T* p = a + x + o[0];
+    __m512i a0 = ld(p), a1 = ld(p + kL), a2 = ld(p + 2 * kL), a3 = ld(p + 3 * kL);
+    for (int k = 1; k < m; ++k) {
+      p = a + x + o[k];
+      a0 = vpick<T, kMax>(a0, ld(p));
+      a1 = vpick<T, kMax>(a1, ld(p + kL));
+      a2 = vpick<T, kMax>(a2, ld(p + 2 * kL));
+      a3 = vpick<T, kMax>(a3, ld(p + 3 * kL));
+    }
+    st(out + x, a0);
+    st(out + x + kL, a1);
+    st(out + x + 2 * kL, a2);
+    st(out + x + 3 * kL, a3);
+  }
   for (; x + kL <= n; x += kL) {
     __m512i acc = ld(a + x + o[0]);
     for (int k = 1; k < m; ++k) acc = vpick<T, kMax>(acc, ld(a + x + o[k]));
@@ -392,6 +430,19 @@ static void subtract(const T* a, const T* b, T* out, int n) {
   if (x < n) stn(out + x, vsub<T>(ldn(a + x, n - x), ldn(b + x, n - x)), n - x);
 }
 
+// 64 bit-packed pixels (8 bytes, most significant bit first) to 64 bytes of
+// 0x00 or 0xFF, and back (any non-zero byte is a 1).
+static inline void unpack64(const uint8_t* bytes, uint8_t* out) {
+  uint64_t x;
+  std::memcpy(&x, bytes, 8);
+  _mm512_storeu_si512(out, _mm512_movm_epi8(__mmask64(reverse_bits_in_bytes(x))));
+}
+static inline void pack64(const uint8_t* px, uint8_t* bytes) {
+  const __m512i v = _mm512_loadu_si512(px);
+  const uint64_t x = reverse_bits_in_bytes(uint64_t(_mm512_test_epi8_mask(v, v)));
+  std::memcpy(bytes, &x, 8);
+}
+
 }  // namespace avx512
 ZUV_AVX512_END
 
@@ -433,10 +484,14 @@ void subtract(bool vec, const T* a, const T* b, T* out, int n) {
 
 inline int floor_div8(int v) { return v >= 0 ? v / 8 : -((7 - v) / 8); }
 
-// Expands the bytes [b0, b1] of `row` to 8 pixels each; returns the pixel at bit position pos.
-uint8_t* unpack_bits(const uint8_t* row, int pos, int count, uint8_t* out) {
+// Expands the bytes holding bit positions pos .. pos + count - 1 of `row` to 8
+// pixels each; returns the pixel at bit position pos.
+uint8_t* unpack_bits(const uint8_t* row, int pos, int count, uint8_t* out, bool vec) {
   const int b0 = floor_div8(pos), b1 = floor_div8(pos + count - 1);
-  for (int b = b0; b <= b1; ++b) {
+  int b = b0;
+  if (vec)
+    for (; b + 8 <= b1 + 1; b += 8) avx512::unpack64(row + b, out + 8 * (b - b0));
+  for (; b <= b1; ++b) {
     uint64_t x = uint64_t(row[b]) * 0x0101010101010101ull;
     x &= 0x0102040810204080ull;  // byte k keeps bit 7 - k
     x = ((x + 0x7F7F7F7F7F7F7F7Full) | x) & 0x8080808080808080ull;
@@ -448,7 +503,7 @@ uint8_t* unpack_bits(const uint8_t* row, int pos, int count, uint8_t* out) {
 
 // Packs count pixels (any non-zero byte is 1) into bits from position pos,
 // keeping the other bits of the first and last byte.
-void pack_bits(const uint8_t* px, int count, uint8_t* row, int pos) {
+void pack_bits(const uint8_t* px, int count, uint8_t* row, int pos, bool vec) {
   row += pos / 8;
   pos %= 8;
   int i = 0;
@@ -460,6 +515,8 @@ void pack_bits(const uint8_t* px, int count, uint8_t* row, int pos) {
     }
     *row++ = b;
   }
+  if (vec)
+    for (; i + 64 <= count; i += 64, row += 8) avx512::pack64(px + i, row);
   for (; i + 8 <= count; i += 8) {
     uint64_t x;
     std::memcpy(&x, px + i, 8);
@@ -522,6 +579,7 @@ struct Rows {
   bool bits = false;
   int bit0 = 0;
   bool inplace = false;
+  bool vec = false;
   Frame f{};
   const T* constRow = nullptr;
   uint8_t* ring = nullptr;
@@ -540,16 +598,14 @@ struct Rows {
     if (bits) {
       const int s = slot(r);
       T* out = slot_row(s);
+      // Unpacked pixels start 0..7 bytes into the slot, at the bit's place in its byte.
+      const int pos = bit0 + f.xa;
       if (tags[s] != r) {
         tags[s] = r;
-        // Unpacked pixels start 0..7 bytes into the slot; remember where.
-        T* first = reinterpret_cast<T*>(unpack_bits(base + std::ptrdiff_t(r) * step, bit0 + f.xa,
-                                                    f.xb - f.xa, reinterpret_cast<uint8_t*>(out)));
-        tags[s] = r;
-        return first;
+        unpack_bits(base + std::ptrdiff_t(r) * step, pos, f.xb - f.xa, reinterpret_cast<uint8_t*>(out),
+                    vec);
       }
-      return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(out) +
-                                  (bit0 + f.xa - 8 * floor_div8(bit0 + f.xa)));
+      return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(out) + (pos - 8 * floor_div8(pos)));
     }
     if (inplace && r >= 0 && r < written) return slot_row(slot(r));
     return memory_row(r);
@@ -586,7 +642,7 @@ void fill_sides(T* row, const Frame& f, const T* value) {
                                          : f.xa + border::mirror_index(c - f.xa, width);
     const T* s = at(src);
     for (int k = 0; k < C; ++k) d[k] = s[k];
-  }; 
+  };
   if (f.mode == BorderMirror) {
     for (int c = -f.L; c < f.xa; ++c) fill(c);
     for (int c = f.xb; c < f.W + f.R; ++c) fill(c);
@@ -639,7 +695,8 @@ struct Sink {
   // The other operand of the subtraction for row y (unpacked when bit-packed).
   const T* operand(const void* img, int step, int bit, int y) const {
     const uint8_t* r = static_cast<const uint8_t*>(img) + std::ptrdiff_t(y) * step;
-    if (bits) return reinterpret_cast<const T*>(unpack_bits(r, bit, W, reinterpret_cast<uint8_t*>(tmp2)));
+    if (bits)
+      return reinterpret_cast<const T*>(unpack_bits(r, bit, W, reinterpret_cast<uint8_t*>(tmp2), vec));
     return reinterpret_cast<const T*>(r);
   }
 
@@ -662,7 +719,8 @@ struct Sink {
         subtract<T>(vec, tmp, operand(post.other, post.otherStep, post.otherBit, y), out, n);
         break;
     }
-    if (bits) pack_bits(reinterpret_cast<const uint8_t*>(tmp), W, dst + std::ptrdiff_t(y) * dstStep, dstBit);
+    if (bits)
+      pack_bits(reinterpret_cast<const uint8_t*>(tmp), W, dst + std::ptrdiff_t(y) * dstStep, dstBit, vec);
   }
 };
 
@@ -908,6 +966,7 @@ void execute(Op op, const ReplPart& st, const uint8_t* src, int srcStep, bool sr
   rows.step = srcStep;
   rows.bits = srcBits;
   rows.bit0 = srcBit;
+  rows.vec = vec;
   rows.f = f;
   rows.ring = work + lay.ring;
   rows.ringStride = lay.rowBytes;
@@ -918,7 +977,9 @@ void execute(Op op, const ReplPart& st, const uint8_t* src, int srcStep, bool sr
   rows.inplace = !srcBits && src == dst;
 
   T* constRow = reinterpret_cast<T*>(work + lay.constRow);
-  if (f.mode == BorderConst) {
+  // The constant is read only where some side is generated.
+  const bool generated = f.xa > -f.L || f.xb < f.W + f.R || f.ya > -f.T || f.yb < f.H + f.B;
+  if (f.mode == BorderConst && generated) {
     const int cols = f.W + f.L + f.R;
     for (int c = 0; c < cols; ++c)
       for (int k = 0; k < C; ++k) constRow[c * C + k] = value[k];

@@ -90,12 +90,16 @@ Status call(F f, const GuardedImage<T>& s, GuardedImage<T>& d, const T* value, c
     return f(s.data(), s.step(), d.data(), d.step(), s.size(), value[0], st.state(), st.buf->base());
 }
 
+// How a pass forms its sum before scaling: exact signed 32-bit integers,
+// exact unsigned 32-bit integers (16u rows) or float sums of float taps
+// (16u columns).
+enum class Sum { Int, UInt, Float };
+
 // One pass of the pipelines' arithmetic over k values v[j] with taps t[j]:
-// exact integer sums scaled by the float reciprocal (16u: float sums),
-// rounded to nearest even and saturated; 32f plain float sums.
+// the sum scaled by the float reciprocal of the divisor, rounded to nearest
+// even and saturated; 32f plain float sums.
 template <class D>
-double pass(const std::vector<int>& t, const std::vector<float>& tf, const double* v, int div,
-            bool floatSum) {
+double pass(const std::vector<int>& t, const std::vector<float>& tf, const double* v, int div, Sum mode) {
   const size_t k = tf.size();
   if constexpr (std::is_same_v<D, float>) {
     float acc = tf[0] * float(v[0]);
@@ -103,10 +107,14 @@ double pass(const std::vector<int>& t, const std::vector<float>& tf, const doubl
     return acc;
   } else {
     float x;
-    if (floatSum) {
+    if (mode == Sum::Float) {
       float acc = float(uint16_t(t[0])) * float(v[0]);
       for (size_t j = 1; j < k; ++j) acc = acc + float(uint16_t(t[j])) * float(v[j]);
       x = acc * (1.0f / float(div));
+    } else if (mode == Sum::UInt) {
+      uint32_t acc = 0;
+      for (size_t j = 0; j < k; ++j) acc += uint32_t(uint16_t(t[j])) * uint32_t(v[j]);
+      x = float(acc) * (1.0f / float(div));
     } else {
       int64_t acc = 0;
       for (size_t j = 0; j < k; ++j) acc += int64_t(t[j]) * int64_t(v[j]);
@@ -128,6 +136,7 @@ double ext(const GuardedImage<T>& img, int x, int y, int c, const Sides& s, cons
 
 // The expected image: the row pass (8u: divisor 2^6 into 16s) over every
 // bordered row, then the column pass (8u: 2^18; 16u and 16s: 2^15 each).
+// 16u rows sum exactly in unsigned integers, 16u columns in floats.
 template <class T, int C>
 std::vector<double> two_pass(const GuardedImage<T>& img, const std::vector<int>& t,
                              const std::vector<float>& tf, int border, const T* value) {
@@ -136,19 +145,19 @@ std::vector<double> two_pass(const GuardedImage<T>& img, const std::vector<int>&
   const Sides s = zuv::test::sides_of(border);
   const int rdiv = std::is_same_v<T, uint8_t> ? 64 : 32768;
   const int cdiv = std::is_same_v<T, uint8_t> ? (1 << 18) : 32768;
-  const bool fs = std::is_same_v<T, uint16_t>;
+  const bool u16 = std::is_same_v<T, uint16_t>;
   std::vector<double> rows(size_t(h + 2 * r) * w * C), out(size_t(h) * w * C), v(static_cast<size_t>(k));
   for (int y = -r; y < h + r; ++y)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < C; ++c) {
         for (int j = 0; j < k; ++j) v[size_t(j)] = ext(img, x - r + j, y, c, s, value);
-        rows[(size_t(y + r) * w + x) * C + c] = pass<I>(t, tf, v.data(), rdiv, fs);
+        rows[(size_t(y + r) * w + x) * C + c] = pass<I>(t, tf, v.data(), rdiv, u16 ? Sum::UInt : Sum::Int);
       }
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < C; ++c) {
         for (int j = 0; j < k; ++j) v[size_t(j)] = rows[(size_t(y + j) * w + x) * C + c];
-        out[(size_t(y) * w + x) * C + c] = pass<T>(t, tf, v.data(), cdiv, fs);
+        out[(size_t(y) * w + x) * C + c] = pass<T>(t, tf, v.data(), cdiv, u16 ? Sum::Float : Sum::Int);
       }
   return out;
 }
@@ -220,7 +229,7 @@ TEST(Gaussian, LargeImageAndLongKernels) {
 #define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{513, 517}}, {11}, {0x03}); }
   ZUV_GAUSSIAN_TABLE(X)
 #undef X
-  // Threaded runs split the columns into tiles.
+  // Buffers sized for several threads.
   for (int t : {2, 3}) {
     ThreadCount tc(t);
 #define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{300, 230}}, {5}, {0x00, 0x01, 0x06, 0x93}); }

@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <random>
-#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -68,12 +67,13 @@ struct ColApi {
 // ---------------------------------------------------------------------------
 // The meaning, written independently of the library.
 
-enum class Kind { Float, Scaled16u, Int, Low };
+enum class Kind { Float, Scaled16u, UInt, Int, Low };
 
-template <class S, bool kLow>
+// 16u rows sum exactly in unsigned 32 bits; 16u columns sum float taps in floats.
+template <class S, bool kLow, bool kRow>
 constexpr Kind kind_of() {
   if constexpr (std::is_same_v<S, float>) return Kind::Float;
-  else if constexpr (std::is_same_v<S, uint16_t>) return Kind::Scaled16u;
+  else if constexpr (std::is_same_v<S, uint16_t>) return kRow ? Kind::UInt : Kind::Scaled16u;
   else if constexpr (kLow) return Kind::Low;
   else return Kind::Int;
 }
@@ -96,9 +96,9 @@ D saturate_round(float v) {
 }
 
 // One output from its window x[0..k-1].
-template <class S, class D, bool kLow>
+template <class S, class D, bool kLow, bool kRow>
 D expected(const std::vector<S>& x, const std::vector<tap_t<S>>& K, int divisor) {
-  constexpr Kind kind = kind_of<S, kLow>();
+  constexpr Kind kind = kind_of<S, kLow, kRow>();
   const int k = int(K.size());
   if constexpr (kind == Kind::Float || kind == Kind::Scaled16u) {
     float acc = float(K[0]) * float(x[0]);
@@ -108,7 +108,9 @@ D expected(const std::vector<S>& x, const std::vector<tap_t<S>>& K, int divisor)
   } else {
     int64_t sum = 0;
     for (int j = 0; j < k; ++j) sum += int64_t(K[j]) * int64_t(x[j]);
-    if constexpr (kind == Kind::Int) {
+    if constexpr (kind == Kind::UInt) {
+      return saturate_round<D>(float(uint32_t(uint64_t(sum))) * (1.0f / float(divisor)));
+    } else if constexpr (kind == Kind::Int) {
       const int32_t wrapped = int32_t(uint32_t(uint64_t(sum)));
       return saturate_round<D>(float(wrapped) * (1.0f / float(divisor)));
     } else {
@@ -232,7 +234,7 @@ std::vector<D> run_row(const RowApi<S, D>& api, const RowCase<S, D, C, kLow>& rc
           else
             window[size_t(j)] = src.at(border_column(p, rc.w, genMode), y, c);
         }
-        const D want = expected<S, D, kLow>(window, K, rc.divisor);
+        const D want = expected<S, D, kLow, true>(window, K, rc.divisor);
         const D have = rows[size_t(y)]->at(x, 0, c);
         got.push_back(have);
         if (std::memcmp(&want, &have, sizeof(D)) != 0) {
@@ -307,7 +309,7 @@ std::vector<D> run_column(const ColApi<S, D>& api, int w, int h, int k, int divi
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w * C; ++x) {
       for (int j = 0; j < k; ++j) window[size_t(j)] = ptrs[size_t(y + j)][x];
-      const D want = expected<S, D, kLow>(window, K, divisor);
+      const D want = expected<S, D, kLow, false>(window, K, divisor);
       const D have = dst.row(y)[x];
       if (std::memcmp(&want, &have, sizeof(D)) != 0) {
         ADD_FAILURE() << api.name << " w " << w << " h " << h << " k " << k << " divisor " << divisor
@@ -372,6 +374,7 @@ std::vector<int16_t> one_tap_16s(const std::vector<int16_t>& x, int16_t tap, int
 }
 
 TEST(Pipeline, RoundsTiesToEvenAndSaturates) {
+  ThreadCount single(1);  // the fixed buffers below are sized for one thread
   // x / 2 for x = 5, 7, -5, -7, 3: 2.5 -> 2, 3.5 -> 4, -2.5 -> -2, -3.5 -> -4, 1.5 -> 2.
   for (int w : {5, 40}) {
     std::vector<int16_t> x = {5, 7, -5, -7, 3};
@@ -429,6 +432,7 @@ TEST(Pipeline, RoundsTiesToEvenAndSaturates) {
 }
 
 TEST(Pipeline, ContractEdgeCases) {
+  ThreadCount single(1);  // the fixed buffers below are sized for one thread
   std::vector<uint8_t> buf(1 << 16);
   // One tap of 1 copies the source under every border mode.
   for (int border : {0, 1, 3, 6, 0x46, 0xF1}) {
@@ -501,6 +505,7 @@ TEST(Pipeline, ContractEdgeCases) {
 // Checks in order.
 
 TEST(Pipeline, RowChecksInOrder) {
+  ThreadCount single(1);  // the fixed buffers below are sized for one thread
   int16_t src[64] = {};
   int16_t d0[32], d1[32];
   int16_t* rows[2] = {d0, d1};
@@ -557,6 +562,7 @@ TEST(Pipeline, RowChecksInOrder) {
 }
 
 TEST(Pipeline, ColumnChecksInOrder) {
+  ThreadCount single(1);  // the fixed buffers below are sized for one thread
   int16_t r[6][32] = {};
   const int16_t* rows[6] = {r[0], r[1], r[2], r[3], r[4], r[5]};
   const int16_t* holed[6] = {r[0], r[1], r[2], nullptr, r[4], r[5]};
@@ -599,6 +605,7 @@ TEST(Pipeline, ColumnChecksInOrder) {
 
 // Refused calls leave the destination untouched.
 TEST(Pipeline, RefusedCallsWriteNothing) {
+  ThreadCount single(1);  // the fixed buffers below are sized for one thread
   GuardedImage<uint8_t> src(20, 2);
   GuardedImage<int16_t> d0(20, 1), d1(20, 1);
   int16_t* rows[2] = {d0.data(), d1.data()};

@@ -268,7 +268,8 @@ enum class CvAcc { Add, Square, Product, Weighted };
 template <CvAcc K>
 std::function<void()> cv_accumulate(const OpArgs& a) {
   auto s = acc_state(a, K == CvAcc::Add || K == CvAcc::Weighted, 1);
-  const bool m = a.values.integer("mask") >= 0;
+  // Our 32f Add exists only masked and runs with a full mask: so does OpenCV's here.
+  const bool m = a.values.integer("mask") >= 0 || (K == CvAcc::Add && type_of(a.values) == Pixel::F32);
   return [s, m] {
     cv::Mat src = as_mat(s->src), acc = as_mat(s->acc), mask = m ? as_mat(s->mask) : cv::Mat();
     if constexpr (K == CvAcc::Add) cv::accumulate(src, acc, mask);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: BSD-3-Clause
 // zuvcv operations of the Canny edge-detection family.
+#include <algorithm>
 #include <memory>
 
 #include "../registry.h"
@@ -55,6 +56,62 @@ Job prepare_canny(const OpArgs& a) {
   return job;
 }
 
+// Canny from derivatives the caller made: here 3x3 Sobel dx and dy with
+// replicated edges, as 16s or 32f images.
+struct DerivState {
+  Image dx, dy, dst;
+  std::vector<uint8_t> buffer;
+  float low = 0, high = 0;
+};
+
+template <class T>
+void sobel(const Image& src, Image& dx, Image& dy) {
+  const int w = src.width, h = src.height;
+  auto at = [&](int x, int y) {
+    return int(src.row<uint8_t>(std::clamp(y, 0, h - 1))[std::clamp(x, 0, w - 1)]);
+  };
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      dx.row<T>(y)[x] = T((at(x + 1, y - 1) - at(x - 1, y - 1)) + 2 * (at(x + 1, y) - at(x - 1, y)) +
+                          (at(x + 1, y + 1) - at(x - 1, y + 1)));
+      dy.row<T>(y)[x] = T((at(x - 1, y + 1) - at(x - 1, y - 1)) + 2 * (at(x, y + 1) - at(x, y - 1)) +
+                          (at(x + 1, y + 1) - at(x + 1, y - 1)));
+    }
+}
+
+Job prepare_canny_deriv(const OpArgs& a) {
+  auto s = std::make_shared<DerivState>();
+  const bool f32 = a.values.text("type") == "32f";
+  const Pixel p = f32 ? Pixel::F32 : Pixel::S16;
+  s->dx = Image::make(a.src.width, a.src.height, 1, p);
+  s->dy = Image::make(a.src.width, a.src.height, 1, p);
+  s->dst = Image::make(a.src.width, a.src.height, 1, Pixel::U8);
+  if (f32) sobel<float>(a.src, s->dx, s->dy);
+  else sobel<int16_t>(a.src, s->dx, s->dy);
+  s->low = a.values.real("low");
+  s->high = a.values.real("high");
+  int32_t bytes = 0;
+  const Status sized = zuviCannyGetSize(s->dst.size(), &bytes);
+  if (sized != StatusOk) return failed_job(sized, "zuviCannyGetSize");
+  s->buffer.resize(size_t(bytes));
+  Job job;
+  job.calls = f32 ? "zuviCanny_32f8u_C1R" : "zuviCanny_16s8u_C1R";
+  if (f32)
+    job.run = [s] {
+      DerivState& d = *s;
+      return zuviCanny_32f8u_C1R(d.dx.data<float>(), d.dx.step, d.dy.data<float>(), d.dy.step, d.dst.data<uint8_t>(),
+                                 d.dst.step, d.dst.size(), d.buffer.data(), d.low, d.high);
+    };
+  else
+    job.run = [s] {
+      DerivState& d = *s;
+      return zuviCanny_16s8u_C1R(d.dx.data<int16_t>(), d.dx.step, d.dy.data<int16_t>(), d.dy.step,
+                                 d.dst.data<uint8_t>(), d.dst.step, d.dst.size(), d.buffer.data(), d.low, d.high);
+    };
+  job.result = [s] { return s->dst; };
+  return job;
+}
+
 #ifdef ZUV_HAVE_OPENCV
 std::function<void()> cv_canny(const OpArgs& a) {
   auto s = std::make_shared<CannyState>();
@@ -89,7 +146,20 @@ std::vector<Op> canny_ops() {
   canny.render = Render::Edges;
   canny.prepare = prepare_canny;
   canny.opencv = ZUV_CV(cv_canny);
-  return {canny};
+
+  Op deriv;
+  deriv.name = "canny-deriv";
+  deriv.summary = "Canny edges from the caller's derivatives (3x3 Sobel dx, dy), magnitude |dx| + |dy|";
+  deriv.exports = "zuviCannyGetSize, zuviCanny_16s8u_C1R, zuviCanny_32f8u_C1R";
+  deriv.params = {
+      choice_param("type", "element type of the derivatives", {"16s", "32f"}),
+      float_param("low", "magnitudes above it may join an edge", 120, 0, 1e9, StatusBadArgument),
+      float_param("high", "magnitudes above it start an edge (at least --low)", 280, 0, 1e9, StatusBadArgument)};
+  deriv.render = Render::Edges;
+  deriv.bench_over = "type";
+  deriv.prepare = prepare_canny_deriv;
+  deriv.tour_image = "coins.png";
+  return {canny, deriv};
 }
 
 const FamilyRegistration kCanny("features/canny", 51, canny_ops());

@@ -21,22 +21,6 @@ struct MorphJobState {
   int border_value = 0;
 };
 
-// The structuring element: n x n bytes, non-zero for members.
-std::vector<uint8_t> element(const std::string& shape, int n) {
-  if (n < 1 || n > 4096) return {};
-  std::vector<uint8_t> m(size_t(n) * size_t(n), 0);
-  const double r = n / 2.0;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      const double dx = x + 0.5 - r, dy = y + 0.5 - r;
-      bool in = true;
-      if (shape == "disk") in = dx * dx + dy * dy <= r * r;
-      if (shape == "cross") in = x == n / 2 || y == n / 2;
-      m[size_t(y) * size_t(n) + size_t(x)] = in ? 1 : 0;
-    }
-  return m;
-}
-
 // GetSize, Init and the operation of one element type and channel count.
 template <class T, int C, class GetSize, class Init, class Apply>
 Job morph_job(const OpArgs& a, Pixel pixel, GetSize get_size, Init init, Apply apply, const char* name) {
@@ -47,7 +31,7 @@ Job morph_job(const OpArgs& a, Pixel pixel, GetSize get_size, Init init, Apply a
   s->border_value = a.values.integer("border-value");
   const int n = a.values.integer("size");
   if (n > 1024) throw ToolError(Exit::Usage, "--size above 1024 is more than the tool builds an element for");
-  s->mask = element(a.values.text("shape"), n);
+  s->mask = structuring_element(a.values.text("shape"), n);
   const ImageSize mask_size{n, n};
   int32_t spec_bytes = 0, buffer_bytes = 0;
   Status st = get_size(s->src.size(), mask_size, &spec_bytes, &buffer_bytes);
@@ -120,7 +104,7 @@ std::function<void()> cv_morph(const OpArgs& a) {
   s->src = to_pixel(a.src, p);
   s->dst = Image::make(a.src.width, a.src.height, a.src.channels, p);
   const int n = a.values.integer("size");
-  s->mask = element(a.values.text("shape"), n);
+  s->mask = structuring_element(a.values.text("shape"), n);
   const std::string& b = a.values.text("border");
   const int border = b == "const" ? cv::BORDER_CONSTANT : b == "mirror" ? cv::BORDER_REFLECT_101 : cv::BORDER_REPLICATE;
   const double value = a.values.integer("border-value");
@@ -150,7 +134,7 @@ std::vector<Op> morphology_ops() {
                          "16u_C1R,32f_C1R,32f_C3R}";
     op.input = Input::GrayOrRgb;
     op.params = {choice_param("type", "element type the image is converted to (16u: gray only)", {"8u", "16u", "32f"}),
-                 choice_param("shape", "structuring element", {"disk", "square", "cross"}),
+                 shape_param(),
                  int_param("size", "width and height of the element, at least 1", 7, INT32_MIN, INT32_MAX, StatusSize),
                  border_param(), border_value_param()};
     op.bench_over = "type";
