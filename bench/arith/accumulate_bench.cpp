@@ -89,25 +89,36 @@ void register_all() {
 
 #ifdef ZUV_HAVE_OPENCV
       // OpenCV counterparts (it does not thread these), named after our case plus "/opencv".
-      auto cv_case = [&](const char* ours, const char* family, int64_t bytes, auto fn) {
+      struct Mats {
+        Mats(int w, int h)
+            : s1(h, w, CV_8UC1), s2(h, w, CV_8UC1), m(h, w, CV_8UC1), a(h, w, CV_32FC1),
+              f(h, w, CV_32FC1), u(h, w, CV_16UC1), c3a(h, w, CV_8UC3), c3b(h, w, CV_8UC3),
+              d3(h, w, CV_8UC3), d(h, w, CV_8UC1) {
+          cv::randu(s1, 0, 256); cv::randu(s2, 0, 256); cv::randu(m, 0, 256);
+          cv::randu(f, 0, 256); cv::randu(u, 0, 65536); a = 0.f;
+          cv::randu(c3a, 0, 256); cv::randu(c3b, 0, 256);
+        }
+        cv::Mat s1, s2, m, a, f, u, c3a, c3b, d3, d;
+      };
+      auto cv_case = [&](const char* ours, const char* family, int64_t bytes, void (*fn)(Mats&)) {
         benchmark::RegisterBenchmark((std::string(family) + "/" + ours + tail + "/opencv").c_str(),
                                      [=](benchmark::State& st) {
                                        cv::setNumThreads(threads);
-                                       cv::Mat s1(h, w, CV_8UC1), s2(h, w, CV_8UC1), a(h, w, CV_32FC1);
-                                       cv::Mat s3a(h, w, CV_8UC3), s3b(h, w, CV_8UC3), d3(h, w, CV_8UC3), d(h, w, CV_8UC1);
-                                       cv::randu(s1, 0, 256); cv::randu(s2, 0, 256); a = 0.f;
-                                       cv::randu(s3a, 0, 256); cv::randu(s3b, 0, 256);
-                                       for (auto _ : st) fn(s1, s2, a, s3a, s3b, d3, d);
+                                       Mats in(w, h);
+                                       for (auto _ : st) fn(in);
                                        st.SetBytesProcessed(int64_t(st.iterations()) * bytes);
                                      })->Unit(benchmark::kMillisecond);
       };
-      using M = cv::Mat;
-      cv_case("zuviAdd_8u32f_C1IR", "Accumulate", px * 9, [](M& s1, M&, M& a, M&, M&, M&, M&) { cv::accumulate(s1, a); });
-      cv_case("zuviAddSquare_8u32f_C1IR", "Accumulate", px * 9, [](M& s1, M&, M& a, M&, M&, M&, M&) { cv::accumulateSquare(s1, a); });
-      cv_case("zuviAddProduct_8u32f_C1IR", "Accumulate", px * 10, [](M& s1, M& s2, M& a, M&, M&, M&, M&) { cv::accumulateProduct(s1, s2, a); });
-      cv_case("zuviAddWeighted_8u32f_C1IR", "Accumulate", px * 9, [](M& s1, M&, M& a, M&, M&, M&, M&) { cv::accumulateWeighted(s1, a, 0.25); });
-      cv_case("zuviAbsDiff_8u_C1R", "AbsDiff", px * 3, [](M& s1, M& s2, M&, M&, M&, M&, M& d) { cv::absdiff(s1, s2, d); });
-      cv_case("zuviAbsDiff_8u_C3R", "AbsDiff", px * 9, [](M&, M&, M&, M& a, M& b, M& d3, M&) { cv::absdiff(a, b, d3); });
+      cv_case("zuviAdd_8u32f_C1IR", "Accumulate", px * 9, [](Mats& c) { cv::accumulate(c.s1, c.a); });
+      cv_case("zuviAdd_16u32f_C1IR", "Accumulate", px * 10, [](Mats& c) { cv::accumulate(c.u, c.a); });
+      cv_case("zuviAdd_32f_C1IMR", "Accumulate", px * 13, [](Mats& c) { cv::accumulate(c.f, c.a, c.m); });
+      cv_case("zuviAddSquare_8u32f_C1IR", "Accumulate", px * 9, [](Mats& c) { cv::accumulateSquare(c.s1, c.a); });
+      cv_case("zuviAddSquare_32f_C1IR", "Accumulate", px * 12, [](Mats& c) { cv::accumulateSquare(c.f, c.a); });
+      cv_case("zuviAddProduct_8u32f_C1IR", "Accumulate", px * 10, [](Mats& c) { cv::accumulateProduct(c.s1, c.s2, c.a); });
+      cv_case("zuviAddWeighted_8u32f_C1IR", "Accumulate", px * 9, [](Mats& c) { cv::accumulateWeighted(c.s1, c.a, 0.25); });
+      cv_case("zuviAddWeighted_32f_C1IR", "Accumulate", px * 12, [](Mats& c) { cv::accumulateWeighted(c.f, c.a, 0.25); });
+      cv_case("zuviAbsDiff_8u_C1R", "AbsDiff", px * 3, [](Mats& c) { cv::absdiff(c.s1, c.s2, c.d); });
+      cv_case("zuviAbsDiff_8u_C3R", "AbsDiff", px * 9, [](Mats& c) { cv::absdiff(c.c3a, c.c3b, c.d3); });
 #endif
     }
   }

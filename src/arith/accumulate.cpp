@@ -91,9 +91,12 @@ static inline __m512 load16(const T* p, __mmask16 k) {
 template <Op op, class T, bool kMasked>
 static inline void acc_block(const T* s1, const T* s2, const uint8_t* m, const float* ain,
                              float* aout, int x, __mmask16 k, __m512 alpha) {
+  // Loads take every pixel of the region (sparse load masks are slow); only
+  // the store is restricted to the selected pixels.
+  __mmask16 store = k;
   if constexpr (kMasked) {
     const __m128i mv = _mm_maskz_loadu_epi8(k, m + x);
-    k = _mm_mask_test_epi8_mask(k, mv, mv);
+    store = _mm_mask_test_epi8_mask(k, mv, mv);
   }
   const __m512 a = _mm512_maskz_loadu_ps(k, ain + x);
   const __m512 s = load16(s1 + x, k);
@@ -102,7 +105,7 @@ static inline void acc_block(const T* s1, const T* s2, const uint8_t* m, const f
   else if constexpr (op == Op::Square) r = _mm512_fmadd_ps(s, s, a);
   else if constexpr (op == Op::Product) r = _mm512_fmadd_ps(s, load16(s2 + x, k), a);
   else r = _mm512_fmadd_ps(_mm512_sub_ps(s, a), alpha, a);
-  _mm512_mask_storeu_ps(aout + x, k, r);
+  _mm512_mask_storeu_ps(aout + x, store, r);
 }
 
 template <Op op, class T, bool kMasked>
