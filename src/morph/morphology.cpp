@@ -166,6 +166,18 @@ void pair(const T* a, const T* b, T* out, int n) {
   for (int i = 0; i < n; ++i) out[i] = pick<T, kMax>(a[i], b[i]);
 }
 
+// Two neighbouring windows of k rows over rows[0 .. k]: out0 over rows 0 .. k - 1,
+// out1 over rows 1 .. k; the k - 1 rows they share are combined once.
+template <class T, bool kMax>
+void columns2(const T* const* rows, int k, T* out0, T* out1, int n) {
+  for (int i = 0; i < n; ++i) {
+    T c = rows[1][i];
+    for (int j = 2; j < k; ++j) c = pick<T, kMax>(c, rows[j][i]);
+    out0[i] = pick<T, kMax>(rows[0][i], c);
+    out1[i] = pick<T, kMax>(c, rows[k][i]);
+  }
+}
+
 // out[i] = extremum of v[i], v[i + s], ..., v[i + (w - 1) s].
 template <class T, bool kMax>
 void window(const T* v, T* out, int n, int w, int s) {
@@ -298,6 +310,32 @@ static void columns(const T* const* rows, int k, T* out, int n) {
     __m512i acc = ldn(rows[0] + x, m);
     for (int j = 1; j < k; ++j) acc = vpick<T, kMax>(acc, ldn(rows[j] + x, m));
     stn(out + x, acc, m);
+  }
+}
+
+template <class T, bool kMax>
+static void columns2(const T* const* rows, int k, T* out0, T* out1, int n) {
+  constexpr int kL = kLanes<T>;
+  int x = 0;
+  for (; x + 2 * kL <= n; x += 2 * kL) {
+    const T* p = rows[1] + x;
+    __m512i c0 = ld(p), c1 = ld(p + kL);
+    for (int j = 2; j < k; ++j) {
+      p = rows[j] + x;
+      c0 = vpick<T, kMax>(c0, ld(p));
+      c1 = vpick<T, kMax>(c1, ld(p + kL));
+    }
+    st(out0 + x, vpick<T, kMax>(ld(rows[0] + x), c0));
+    st(out0 + x + kL, vpick<T, kMax>(ld(rows[0] + x + kL), c1));
+    st(out1 + x, vpick<T, kMax>(c0, ld(rows[k] + x)));
+    st(out1 + x + kL, vpick<T, kMax>(c1, ld(rows[k] + x + kL)));
+  }
+  for (; x < n; x += kL) {
+    const int m = n - x < kL ? n - x : kL;
+    __m512i c = ldn(rows[1] + x, m);
+    for (int j = 2; j < k; ++j) c = vpick<T, kMax>(c, ldn(rows[j] + x, m));
+    stn(out0 + x, vpick<T, kMax>(ldn(rows[0] + x, m), c), m);
+    stn(out1 + x, vpick<T, kMax>(c, ldn(rows[k] + x, m)), m);
   }
 }
 
@@ -454,6 +492,10 @@ struct Kernels {
   bool vec;
   void columns(const T* const* rows, int k, T* out, int n) const {
     vec ? avx512::columns<T, kMax>(rows, k, out, n) : ref::columns<T, kMax>(rows, k, out, n);
+  }
+  void columns2(const T* const* rows, int k, T* out0, T* out1, int n) const {
+    vec ? avx512::columns2<T, kMax>(rows, k, out0, out1, n)
+        : ref::columns2<T, kMax>(rows, k, out0, out1, n);
   }
   void pair(const T* a, const T* b, T* out, int n) const {
     vec ? avx512::pair<T, kMax>(a, b, out, n) : ref::pair<T, kMax>(a, b, out, n);
@@ -749,35 +791,49 @@ void run_rect(const ReplPart& st, Rows<T, C>& rows, Sink<T, C>& sink, const Fram
   T* v0 = vrow + std::ptrdiff_t(ox0 + f.L) * C;        // first column of the window of pixel 0
 
   // Row pass of the finished column extrema in vreal, into output row y.
-  auto finish = [&](int y) {
-    fill_sides<T, C>(vrow, f, value);
+  // Row pass of the finished column extrema in the extended row `vr`, into output row y.
+  auto finish = [&](int y, T* vr) {
+    fill_sides<T, C>(vr, f, value);
+    T* v = vr + (v0 - vrow);
     T* out = sink.row(y);
     if (rw <= kDirectCols) {
-      k.window(v0, out, n, rw, C);
+      k.window(v, out, n, rw, C);
     } else {
       // Spans of 4, 16, 64, ... pixels in place, then the window as the
       // union of at most six overlapping spans.
       int span = 1;
       while ((rw + span - 1) / span > 6) {
-        k.window(v0, v0, n + (rw - 4 * span) * C, 4, span * C);
+        k.window(v, v, n + (rw - 4 * span) * C, 4, span * C);
         span *= 4;
       }
       int off[6];
       const int m = (rw + span - 1) / span;
       for (int i = 0; i + 1 < m; ++i) off[i] = i * span * C;
       off[m - 1] = (rw - span) * C;
-      k.offsets(v0, off, m, out, n);
+      k.offsets(v, off, m, out, n);
     }
     sink.commit(y);
   };
 
   if (rh <= kDirectRows) {
-    const T* rp[kDirectRows];
-    for (int y = 0; y < f.H; ++y) {
+    // Two output rows at a time share the rows between their windows.
+    T* vrow2 = reinterpret_cast<T*>(work + lay.p);
+    T* vreal2 = vrow2 + (vreal - vrow);
+    const T* rp[kDirectRows + 1];
+    int y = 0;
+    if (rh >= 2) {
+      for (; y + 1 < f.H; y += 2) {
+        for (int j = 0; j <= rh; ++j) rp[j] = rows.ext(y + oy0 + j);
+        k.columns2(rp, rh, vreal, vreal2, nReal);
+        finish(y, vrow);
+        finish(y + 1, vrow2);
+      }
+    }
+    for (; y < f.H; ++y) {
       for (int j = 0; j < rh; ++j) rp[j] = rows.ext(y + oy0 + j);
       if (rh == 1) std::memcpy(vreal, rp[0], size_t(nReal) * sizeof(T));
       else k.columns(rp, rh, vreal, nReal);
-      finish(y);
+      finish(y, vrow);
     }
     return;
   }
@@ -820,7 +876,7 @@ void run_rect(const ReplPart& st, Rows<T, C>& rows, Sink<T, C>& sink, const Fram
       } else {
         k.pair(srow(i), p, vreal, nReal);
       }
-      finish(y);
+      finish(y, vrow);
     }
     if ((b + 1) * rh < nt && (b + 1) * rh < f.H) suffix(b + 1);
   }
