@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "../registry.h"
+#include "morph_common.h"
 
 #ifdef ZUV_HAVE_OPENCV
 #include <opencv2/imgproc.hpp>
@@ -17,51 +18,10 @@ using namespace zuvcv;
 
 enum class Compound { Open, Close, Tophat, Blackhat, Gradient };
 
-struct AdvState {
-  Image src, dst;
-  std::vector<uint8_t> mask, spec, buffer;
-  BorderType border = BorderRepl;
-  int border_value = 0;
-};
-
 template <class T, int C, class GetSize, class Init, class Apply>
 Job adv_job(const OpArgs& a, Pixel pixel, GetSize get_size, Init init, Apply apply, const char* name) {
-  auto s = std::make_shared<AdvState>();
-  s->src = to_pixel(a.src, pixel);
-  s->dst = Image::make(a.src.width, a.src.height, C, pixel);
-  s->border = border_code(a.values.text("border"));
-  s->border_value = a.values.integer("border-value") * (pixel == Pixel::U16 ? 257 : 1);
-  const int n = a.values.integer("size");
-  if (n > 1024) throw ToolError(Exit::Usage, "--size above 1024 is more than the tool builds an element for");
-  s->mask = structuring_element(a.values.text("shape"), n);
-  const ImageSize mask_size{n, n};
-  int32_t spec_bytes = 0, buffer_bytes = 0;
-  Status st = get_size(s->src.size(), mask_size, &spec_bytes, &buffer_bytes);
-  if (st != StatusOk) return failed_job(st, "zuviMorphAdvGetSize");
-  s->spec.resize(size_t(spec_bytes));
-  s->buffer.resize(size_t(buffer_bytes));
-  st = init(s->src.size(), s->mask.data(), mask_size, reinterpret_cast<MorphAdvState*>(s->spec.data()),
-            s->buffer.data());
-  if (st != StatusOk) return failed_job(st, "zuviMorphAdvInit");
-  Job job;
-  job.calls = name;
-  job.run = [s, apply] {
-    AdvState& m = *s;
-    const auto* spec = reinterpret_cast<const MorphAdvState*>(m.spec.data());
-    if constexpr (C == 3) {
-      const T value[3] = {T(m.border_value), T(m.border_value), T(m.border_value)};
-      return apply(m.src.data<T>(), m.src.step, m.dst.data<T>(), m.dst.step, m.src.size(), m.border, value, spec,
-                   m.buffer.data());
-    } else if constexpr (std::is_same_v<T, float>) {
-      return apply(m.src.data<T>(), m.src.step, m.dst.data<T>(), m.dst.step, m.src.size(), m.border, spec,
-                   m.buffer.data(), float(m.border_value));
-    } else {
-      return apply(m.src.data<T>(), m.src.step, m.dst.data<T>(), m.dst.step, m.src.size(), m.border,
-                   T(m.border_value), spec, m.buffer.data());
-    }
-  };
-  job.result = [s] { return s->dst; };
-  return job;
+  return morph_state_job<MorphAdvState, T, C>(a, pixel, get_size, init, apply, name, "zuviMorphAdvGetSize",
+                                              "zuviMorphAdvInit");
 }
 
 // The five operations of one type and layout, with their set-up pair.
@@ -101,7 +61,7 @@ Job prepare_adv(const OpArgs& a) {
 #ifdef ZUV_HAVE_OPENCV
 template <Compound kind>
 std::function<void()> cv_adv(const OpArgs& a) {
-  auto s = std::make_shared<AdvState>();
+  auto s = std::make_shared<MorphJobState>();
   const std::string& t = a.values.text("type");
   const Pixel p = t == "32f" ? Pixel::F32 : t == "16u" ? Pixel::U16 : Pixel::U8;
   s->src = to_pixel(a.src, p);
