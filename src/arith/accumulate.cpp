@@ -76,36 +76,43 @@ void absdiffc_row(const T* s, T c, T* d, int n) {
 ZUV_AVX512_BEGIN
 namespace avx512 {
 
-template <class T>
+// Sixteen source pixels as floats: all of them (kFull) or the lanes of k.
+template <class T, bool kFull>
 static inline __m512 load16(const T* p, __mmask16 k) {
   if constexpr (std::is_same_v<T, uint8_t>)
-    return _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_maskz_loadu_epi8(k, p)));
+    return _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(
+        kFull ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)) : _mm_maskz_loadu_epi8(k, p)));
   else if constexpr (std::is_same_v<T, uint16_t>)
-    return _mm512_cvtepi32_ps(_mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(k, p)));
+    return _mm512_cvtepi32_ps(_mm512_cvtepu16_epi32(
+        kFull ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)) : _mm256_maskz_loadu_epi16(k, p)));
   else
-    return _mm512_maskz_loadu_ps(k, p);
+    return kFull ? _mm512_loadu_ps(p) : _mm512_maskz_loadu_ps(k, p);
 }
 
-// Sixteen pixels from x under lane mask k (tail lanes and, in masked members,
-// unselected pixels are neither read nor written).
-template <Op op, class T, bool kMasked>
+// Sixteen pixels from x: all of them (kFull) or the tail lanes of k. Loads
+// take every pixel of the block (sparse load masks are slow). Masked members
+// keep unselected pixels: whole blocks write the accumulator's own bits back
+// (one plain store is much cheaper than a sparse masked store), tails store
+// only the selected lanes.
+template <Op op, class T, bool kMasked, bool kFull>
 static inline void acc_block(const T* s1, const T* s2, const uint8_t* m, const float* ain,
                              float* aout, int x, __mmask16 k, __m512 alpha) {
-  // Loads take every pixel of the region (sparse load masks are slow); only
-  // the store is restricted to the selected pixels.
-  __mmask16 store = k;
-  if constexpr (kMasked) {
-    const __m128i mv = _mm_maskz_loadu_epi8(k, m + x);
-    store = _mm_mask_test_epi8_mask(k, mv, mv);
-  }
-  const __m512 a = _mm512_maskz_loadu_ps(k, ain + x);
-  const __m512 s = load16(s1 + x, k);
+  const __m512 a = kFull ? _mm512_loadu_ps(ain + x) : _mm512_maskz_loadu_ps(k, ain + x);
+  const __m512 s = load16<T, kFull>(s1 + x, k);
   __m512 r;
   if constexpr (op == Op::Add) r = _mm512_add_ps(a, s);
   else if constexpr (op == Op::Square) r = _mm512_fmadd_ps(s, s, a);
-  else if constexpr (op == Op::Product) r = _mm512_fmadd_ps(s, load16(s2 + x, k), a);
+  else if constexpr (op == Op::Product) r = _mm512_fmadd_ps(s, load16<T, kFull>(s2 + x, k), a);
   else r = _mm512_fmadd_ps(_mm512_sub_ps(s, a), alpha, a);
-  _mm512_mask_storeu_ps(aout + x, store, r);
+  __mmask16 store = k;
+  if constexpr (kMasked) {
+    const __m128i mv = kFull ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + x))
+                             : _mm_maskz_loadu_epi8(k, m + x);
+    store = _mm_mask_test_epi8_mask(k, mv, mv);
+    if constexpr (kFull) r = _mm512_mask_blend_ps(store, a, r);
+  }
+  if constexpr (kFull) _mm512_storeu_ps(aout + x, r);
+  else _mm512_mask_storeu_ps(aout + x, store, r);
 }
 
 template <Op op, class T, bool kMasked>
@@ -118,16 +125,16 @@ static void acc_row(const T* s1, const T* s2, const uint8_t* m, const float* ain
   const uintptr_t addr = reinterpret_cast<uintptr_t>(aout);
   if (n >= 256 && (addr & 3) == 0) {
     const int head = int(((64 - (addr & 63)) & 63) / 4);
-    if (head) acc_block<op, T, kMasked>(s1, s2, m, ain, aout, 0, simd::mask16(head), alpha);
+    if (head) acc_block<op, T, kMasked, false>(s1, s2, m, ain, aout, 0, simd::mask16(head), alpha);
     x = head;
   }
   for (; x + 64 <= n; x += 64) {
-    acc_block<op, T, kMasked>(s1, s2, m, ain, aout, x, 0xFFFF, alpha);
-    acc_block<op, T, kMasked>(s1, s2, m, ain, aout, x + 16, 0xFFFF, alpha);
-    acc_block<op, T, kMasked>(s1, s2, m, ain, aout, x + 32, 0xFFFF, alpha);
-    acc_block<op, T, kMasked>(s1, s2, m, ain, aout, x + 48, 0xFFFF, alpha);
+    acc_block<op, T, kMasked, true>(s1, s2, m, ain, aout, x, 0xFFFF, alpha);
+    acc_block<op, T, kMasked, true>(s1, s2, m, ain, aout, x + 16, 0xFFFF, alpha);
+    acc_block<op, T, kMasked, true>(s1, s2, m, ain, aout, x + 32, 0xFFFF, alpha);
+    acc_block<op, T, kMasked, true>(s1, s2, m, ain, aout, x + 48, 0xFFFF, alpha);
   }
-  for (; x < n; x += 16) acc_block<op, T, kMasked>(s1, s2, m, ain, aout, x, simd::mask16(n - x), alpha);
+  for (; x < n; x += 16) acc_block<op, T, kMasked, false>(s1, s2, m, ain, aout, x, simd::mask16(n - x), alpha);
 }
 
 // |a - b| of one 64-byte vector of T under lane mask k.
