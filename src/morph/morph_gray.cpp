@@ -12,8 +12,10 @@
 #include <type_traits>
 
 #include "core/check.h"
+#include "core/cpu.h"
 #include "core/export.h"
 #include "core/image.h"
+#include "core/simd.h"
 
 namespace zuv::morph_gray {
 namespace {
@@ -69,6 +71,48 @@ inline T add(T s, M m) {
   }
 }
 
+}  // namespace
+
+namespace ref {
+
+// d = extremum(d, S + m) over n pixels.
+template <class T, class M, bool kMax>
+void fold_row(T* d, const T* s, M m, int n) {
+  for (int x = 0; x < n; ++x) d[x] = pick<kMax>(d[x], add(s[x], m));
+}
+
+}  // namespace ref
+
+ZUV_AVX512_BEGIN
+namespace avx512 {
+
+// Sixteen pixels per step; 8u sums wrap in 32-bit lanes and clamp to 0..255
+// exactly like the scalar form, and max/min keep its operand order for NaN.
+template <class T, class M, bool kMax>
+static void fold_row(T* d, const T* s, M m, int n) {
+  for (int x = 0; x < n; x += 16) {
+    const __mmask16 k = simd::mask16(n - x);
+    if constexpr (std::is_same_v<T, float>) {
+      const __m512 v = _mm512_add_ps(_mm512_maskz_loadu_ps(k, s + x), _mm512_set1_ps(m));
+      const __m512 a = _mm512_maskz_loadu_ps(k, d + x);
+      _mm512_mask_storeu_ps(d + x, k, kMax ? _mm512_max_ps(a, v) : _mm512_min_ps(a, v));
+    } else {
+      const __m512i sum = _mm512_add_epi32(_mm512_cvtepu8_epi32(_mm_maskz_loadu_epi8(k, s + x)),
+                                           _mm512_set1_epi32(int32_t(m)));
+      const __m512i v = _mm512_min_epi32(_mm512_max_epi32(sum, _mm512_setzero_si512()),
+                                         _mm512_set1_epi32(255));
+      const __m512i a = _mm512_cvtepu8_epi32(_mm_maskz_loadu_epi8(k, d + x));
+      const __m512i r = kMax ? _mm512_max_epi32(a, v) : _mm512_min_epi32(a, v);
+      _mm_mask_storeu_epi8(d + x, k, _mm512_cvtepi32_epi8(r));
+    }
+  }
+}
+
+}  // namespace avx512
+ZUV_AVX512_END
+
+namespace {
+
 // Mask value k; the state may sit at any address.
 template <class M>
 inline M value_at(const uint8_t* mask, std::ptrdiff_t k) {
@@ -83,6 +127,7 @@ template <class T, class M, bool kMax>
 void run(const T* src, int srcStep, T* dst, int dstStep, ImageSize roi, const Header& h,
          const uint8_t* mask) {
   const int W = roi.width, H = roi.height;
+  const bool vec = use_avx512();
   for (int y = 0; y < H; ++y) {
     T* d = row_at(dst, dstStep, y);
     {
@@ -99,7 +144,8 @@ void run(const T* src, int srcStep, T* dst, int dstStep, ImageSize roi, const He
         const M m = value_at<M>(mask, std::ptrdiff_t(j) * h.maskW + i);
         const int dx = i - h.ax;
         const int x0 = dx < 0 ? -dx : 0, x1 = dx > 0 ? W - dx : W;
-        for (int x = x0; x < x1; ++x) d[x] = pick<kMax>(d[x], add(s[x + dx], m));
+        if (vec) avx512::fold_row<T, M, kMax>(d + x0, s + x0 + dx, m, x1 - x0);
+        else ref::fold_row<T, M, kMax>(d + x0, s + x0 + dx, m, x1 - x0);
       }
     }
   }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -70,10 +71,14 @@ void check_gray(Size size, Init init, Op erode, Op dilate, M lo, M hi) {
 }
 
 TEST(MorphGray, MatchesReference) {
-  check_gray<uint8_t, int32_t>(zuviMorphGrayGetSize_8u_C1R, zuviMorphGrayInit_8u_C1R, zuviGrayErodeBorder_8u_C1R,
-                               zuviGrayDilateBorder_8u_C1R, -300, 300);
-  check_gray<float, float>(zuviMorphGrayGetSize_32f_C1R, zuviMorphGrayInit_32f_C1R, zuviGrayErodeBorder_32f_C1R,
-                           zuviGrayDilateBorder_32f_C1R, -40.f, 40.f);
+  // Vector kernels first, then the scalar ones.
+  for (bool scalar : {false, true}) {
+    std::unique_ptr<ReferenceKernels> use_ref(scalar ? new ReferenceKernels : nullptr);
+    check_gray<uint8_t, int32_t>(zuviMorphGrayGetSize_8u_C1R, zuviMorphGrayInit_8u_C1R, zuviGrayErodeBorder_8u_C1R,
+                                 zuviGrayDilateBorder_8u_C1R, -300, 300);
+    check_gray<float, float>(zuviMorphGrayGetSize_32f_C1R, zuviMorphGrayInit_32f_C1R, zuviGrayErodeBorder_32f_C1R,
+                             zuviGrayDilateBorder_32f_C1R, -40.f, 40.f);
+  }
 }
 
 TEST(MorphGray, WorkedExamples) {
