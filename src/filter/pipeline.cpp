@@ -599,6 +599,7 @@ float* float_taps(uint8_t* base, const uint16_t* kernel, int k) {
 }
 
 inline int64_t round32(int64_t v) { return (v + 31) & ~int64_t(31); }
+inline int64_t round64(int64_t v) { return (v + 63) & ~int64_t(63); }
 
 }  // namespace
 
@@ -664,7 +665,10 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
     const int T = threaded ? owncvGetMaxNumThreads() : 1;
     uint8_t* base = align_up(buffer, 16);
     D** ptrs = reinterpret_cast<D**>(base);
-    uint8_t* works = align_up(base + int64_t(8) * T * (int64_t(h) + k), 32);
+    // Work areas start on cache lines and are whole lines apart, so threads
+    // rebuilding their border pieces row after row never write a shared line.
+    uint8_t* works = align_up(base + int64_t(8) * T * (int64_t(h) + k), 64);
+    const int64_t workStride = round64(workBytes);
     const bool serialThreeTap = std::is_same_v<S, int16_t> && !kLow && C == 1 && k <= 3;
     const bool par = threaded && !serialThreeTap &&
                      parallel::area32(roi) >= kParallelPixelsPerThread * T;
@@ -672,7 +676,7 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
       // Private slice of the destination row pointers and a private work area.
       D** mine = ptrs + ptrdiff_t(t) * (int64_t(h) + k);
       std::memcpy(static_cast<void*>(mine), dst + y0, sizeof(D*) * size_t(rows));
-      S* work = reinterpret_cast<S*>(works + t * workBytes);
+      S* work = reinterpret_cast<S*>(works + t * workStride);
       for (int r = 0; r < rows; ++r)
         filter_row<A, S, D, C>(vec, row_at(src, srcStep, y0 + r), mine[r], w, kernel, k, anchor,
                                b, work, sc);

@@ -347,8 +347,104 @@ static void pair(const T* a, const T* b, T* out, int n) {
   if (x < n) stn(out + x, vpick<T, kMax>(ldn(a + x, n - x), ldn(b + x, n - x)), n - x);
 }
 
+// The same with the window length fixed, unrolled.
+template <class T, bool kMax, int W>
+static void window_fixed(const T* v, T* out, int n, int s) {
+  constexpr int kL = kLanes<T>;
+  int x = 0;
+  // In place (out == v) the four blocks load everything before any store.
+  for (; x + 4 * kL <= n; x += 4 * kL) {
+    const T* p = v + x;
+    __m512i a0 = ld(p), a1 = ld(p + kL), a2 = ld(p + 2 * kL), a3 = ld(p + 3 * kL);
+    for (int k = 1; k < W; ++k) {
+      const T* q = p + k * s;
+      a0 = vpick<T, kMax>(a0, ld(q));
+      a1 = vpick<T, kMax>(a1, ld(q + kL));
+      a2 = vpick<T, kMax>(a2, ld(q + 2 * kL));
+      a3 = vpick<T, kMax>(a3, ld(q + 3 * kL));
+    }
+    st(out + x, a0);
+    st(out + x + kL, a1);
+    st(out + x + 2 * kL, a2);
+    st(out + x + 3 * kL, a3);
+  }
+  for (; x + kL <= n; x += kL) {
+    __m512i acc = ld(v + x);
+    for (int k = 1; k < W; ++k) acc = vpick<T, kMax>(acc, ld(v + x + k * s));
+    st(out + x, acc);
+  }
+  if (x < n) {
+    const int m = n - x;
+    __m512i acc = ldn(v + x, m);
+    for (int k = 1; k < W; ++k) acc = vpick<T, kMax>(acc, ldn(v + x + k * s, m));
+    stn(out + x, acc, m);
+  }
+}
+
+// c0 advanced by R bytes, the bytes past its end coming from c1; h is c0
+// advanced by 16 bytes.
+template <int R>
+static inline __m512i advance(__m512i c0, __m512i h) {
+  if constexpr (R == 0) return c0;
+  else return _mm512_alignr_epi8(h, c0, R);
+}
+
+// Extremum of c0 and c0 advanced by B, 2 B, ... (W - 1) B bytes ((W - 1) B < 16).
+template <class T, bool kMax, int W, int B>
+static inline __m512i window_of(__m512i c0, __m512i c1) {
+  const __m512i h = _mm512_alignr_epi32(c1, c0, 4);
+  __m512i acc = vpick<T, kMax>(c0, advance<B>(c0, h));
+  if constexpr (W > 2) acc = vpick<T, kMax>(acc, advance<2 * B>(c0, h));
+  if constexpr (W > 3) acc = vpick<T, kMax>(acc, advance<3 * B>(c0, h));
+  return acc;
+}
+
+// Windows of W (3 or 4) with a step of B bytes: the shifted operands come
+// from the vectors already loaded instead of from unaligned loads.
+template <class T, bool kMax, int W, int B>
+static void window_bytes(const T* v, T* out, int n) {
+  static_assert((W - 1) * B < 16 && W <= 4, "shifts stay inside one 16-byte lane");
+  constexpr int kL = kLanes<T>;
+  constexpr int s = B / int(sizeof(T));
+  int x = 0;
+  // The fifth vector is read only while it lies inside the n + (W - 1) s
+  // elements; in place, every load of a block comes before its stores.
+  for (; x + 4 * kL <= n && x + 5 * kL <= n + (W - 1) * s; x += 4 * kL) {
+    const T* q = v + x;
+    const __m512i c0 = ld(q), c1 = ld(q + kL), c2 = ld(q + 2 * kL), c3 = ld(q + 3 * kL),
+                  c4 = ld(q + 4 * kL);
+    const __m512i a0 = window_of<T, kMax, W, B>(c0, c1), a1 = window_of<T, kMax, W, B>(c1, c2);
+    const __m512i a2 = window_of<T, kMax, W, B>(c2, c3), a3 = window_of<T, kMax, W, B>(c3, c4);
+    st(out + x, a0);
+    st(out + x + kL, a1);
+    st(out + x + 2 * kL, a2);
+    st(out + x + 3 * kL, a3);
+  }
+  if (x < n) window_fixed<T, kMax, W>(v + x, out + x, n - x, s);
+}
+
+// Picks the byte-shift form when the step allows it.
+template <class T, bool kMax, int W>
+static void window_steps(const T* v, T* out, int n, int s) {
+  switch (s * int(sizeof(T))) {
+    case 1: if constexpr (sizeof(T) == 1) return window_bytes<T, kMax, W, 1>(v, out, n); break;
+    case 2: if constexpr (sizeof(T) <= 2) return window_bytes<T, kMax, W, 2>(v, out, n); break;
+    case 3: if constexpr (sizeof(T) == 1) return window_bytes<T, kMax, W, 3>(v, out, n); break;
+    case 4: return window_bytes<T, kMax, W, 4>(v, out, n);
+    default: break;
+  }
+  window_fixed<T, kMax, W>(v, out, n, s);
+}
+
 template <class T, bool kMax>
 static void window(const T* v, T* out, int n, int w, int s) {
+  switch (w) {
+    case 2: return window_fixed<T, kMax, 2>(v, out, n, s);
+    case 3: return window_steps<T, kMax, 3>(v, out, n, s);
+    case 4: return window_steps<T, kMax, 4>(v, out, n, s);
+    case 5: return window_fixed<T, kMax, 5>(v, out, n, s);
+    default: break;
+  }
   constexpr int kL = kLanes<T>;
   int x = 0;
   // In place (out == v) the four blocks load everything before any store.
@@ -380,8 +476,91 @@ static void window(const T* v, T* out, int n, int w, int s) {
   }
 }
 
+// The same with the number of offsets fixed: the pointers stay in registers
+// and the inner loop unrolls.
+template <class T, bool kMax, int M>
+static void offsets_fixed(const T* a, const int* o, T* out, int n) {
+  constexpr int kL = kLanes<T>;
+  const T* p[M];
+  for (int k = 0; k < M; ++k) p[k] = a + o[k];
+  int x = 0;
+  // Offsets of whole dwords under one vector are taken from the vectors
+  // already loaded (a two-source permute) instead of from unaligned loads.
+  __m512i idx[M];
+  bool shifted[M];
+  bool anyShifted = false;
+  int oMax = 0;
+  for (int k = 0; k < M; ++k) {
+    const int b = o[k] * int(sizeof(T));
+    shifted[k] = b > 0 && b < 64 && b % 4 == 0;
+    anyShifted |= shifted[k];
+    idx[k] = _mm512_add_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                              _mm512_set1_epi32(b / 4));
+    oMax = std::max(oMax, o[k]);
+  }
+  if (anyShifted && o[0] == 0) {
+    // The fifth vector is read only while it lies inside the n + oMax elements.
+    for (; x + 4 * kL <= n && x + 5 * kL <= n + oMax; x += 4 * kL) {
+      const T* q = a + x;
+      const __m512i c0 = ld(q), c1 = ld(q + kL), c2 = ld(q + 2 * kL), c3 = ld(q + 3 * kL),
+                    c4 = ld(q + 4 * kL);
+      __m512i a0 = c0, a1 = c1, a2 = c2, a3 = c3;
+      for (int k = 1; k < M; ++k) {
+        if (shifted[k]) {
+          a0 = vpick<T, kMax>(a0, _mm512_permutex2var_epi32(c0, idx[k], c1));
+          a1 = vpick<T, kMax>(a1, _mm512_permutex2var_epi32(c1, idx[k], c2));
+          a2 = vpick<T, kMax>(a2, _mm512_permutex2var_epi32(c2, idx[k], c3));
+          a3 = vpick<T, kMax>(a3, _mm512_permutex2var_epi32(c3, idx[k], c4));
+        } else {
+          a0 = vpick<T, kMax>(a0, ld(p[k] + x));
+          a1 = vpick<T, kMax>(a1, ld(p[k] + x + kL));
+          a2 = vpick<T, kMax>(a2, ld(p[k] + x + 2 * kL));
+          a3 = vpick<T, kMax>(a3, ld(p[k] + x + 3 * kL));
+        }
+      }
+      st(out + x, a0);
+      st(out + x + kL, a1);
+      st(out + x + 2 * kL, a2);
+      st(out + x + 3 * kL, a3);
+    }
+  }
+  for (; x + 4 * kL <= n; x += 4 * kL) {
+    __m512i a0 = ld(p[0] + x), a1 = ld(p[0] + x + kL), a2 = ld(p[0] + x + 2 * kL),
+            a3 = ld(p[0] + x + 3 * kL);
+    for (int k = 1; k < M; ++k) {
+      a0 = vpick<T, kMax>(a0, ld(p[k] + x));
+      a1 = vpick<T, kMax>(a1, ld(p[k] + x + kL));
+      a2 = vpick<T, kMax>(a2, ld(p[k] + x + 2 * kL));
+      a3 = vpick<T, kMax>(a3, ld(p[k] + x + 3 * kL));
+    }
+    st(out + x, a0);
+    st(out + x + kL, a1);
+    st(out + x + 2 * kL, a2);
+    st(out + x + 3 * kL, a3);
+  }
+  for (; x + kL <= n; x += kL) {
+    __m512i acc = ld(p[0] + x);
+    for (int k = 1; k < M; ++k) acc = vpick<T, kMax>(acc, ld(p[k] + x));
+    st(out + x, acc);
+  }
+  if (x < n) {
+    const int r = n - x;
+    __m512i acc = ldn(p[0] + x, r);
+    for (int k = 1; k < M; ++k) acc = vpick<T, kMax>(acc, ldn(p[k] + x, r));
+    stn(out + x, acc, r);
+  }
+}
+
 template <class T, bool kMax>
 static void offsets(const T* a, const int* o, int m, T* out, int n) {
+  switch (m) {
+    case 2: return offsets_fixed<T, kMax, 2>(a, o, out, n);
+    case 3: return offsets_fixed<T, kMax, 3>(a, o, out, n);
+    case 4: return offsets_fixed<T, kMax, 4>(a, o, out, n);
+    case 5: return offsets_fixed<T, kMax, 5>(a, o, out, n);
+    case 6: return offsets_fixed<T, kMax, 6>(a, o, out, n);
+    default: break;
+  }
   constexpr int kL = kLanes<T>;
   int x = 0;
   for (; x + 4 * kL <= n; x += 4 * kL) {
