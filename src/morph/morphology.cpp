@@ -274,6 +274,40 @@ static inline void stn(T* p, __m512i v, int n) {
   else _mm512_mask_storeu_epi32(p, simd::mask16(n), v);
 }
 
+// out[x..n) = extremum over the k rows p[j] from x on: four independent
+// vectors per step, then single vectors, then one masked tail. M > 0 fixes the
+// count at compile time so the inner loop unrolls.
+template <class T, bool kMax, int M = 0>
+static inline void fold_from(const T* const* p, int k, T* out, int x, int n) {
+  constexpr int kL = kLanes<T>;
+  const int cnt = M > 0 ? M : k;
+  for (; x + 4 * kL <= n; x += 4 * kL) {
+    __m512i a0 = ld(p[0] + x), a1 = ld(p[0] + x + kL), a2 = ld(p[0] + x + 2 * kL),
+            a3 = ld(p[0] + x + 3 * kL);
+    for (int j = 1; j < cnt; ++j) {
+      a0 = vpick<T, kMax>(a0, ld(p[j] + x));
+      a1 = vpick<T, kMax>(a1, ld(p[j] + x + kL));
+      a2 = vpick<T, kMax>(a2, ld(p[j] + x + 2 * kL));
+      a3 = vpick<T, kMax>(a3, ld(p[j] + x + 3 * kL));
+    }
+    st(out + x, a0);
+    st(out + x + kL, a1);
+    st(out + x + 2 * kL, a2);
+    st(out + x + 3 * kL, a3);
+  }
+  for (; x + kL <= n; x += kL) {
+    __m512i acc = ld(p[0] + x);
+    for (int j = 1; j < cnt; ++j) acc = vpick<T, kMax>(acc, ld(p[j] + x));
+    st(out + x, acc);
+  }
+  if (x < n) {
+    const int r = n - x;
+    __m512i acc = ldn(p[0] + x, r);
+    for (int j = 1; j < cnt; ++j) acc = vpick<T, kMax>(acc, ldn(p[j] + x, r));
+    stn(out + x, acc, r);
+  }
+}
+
 template <class T, bool kMax>
 static void columns(const T* const* rows, int k, T* out, int n) {
   constexpr int kL = kLanes<T>;
@@ -282,35 +316,8 @@ static void columns(const T* const* rows, int k, T* out, int n) {
     const T *r0 = rows[0], *r1 = rows[1], *r2 = rows[2];
     for (; x + kL <= n; x += kL)
       st(out + x, vpick<T, kMax>(vpick<T, kMax>(ld(r0 + x), ld(r1 + x)), ld(r2 + x)));
-  } else {
-    // Four vectors per pointer load: independent chains, fewer loads of pointers.
-    for (; x + 4 * kL <= n; x += 4 * kL) {
-      const T* p = rows[0] + x;
-      __m512i a0 = ld(p), a1 = ld(p + kL), a2 = ld(p + 2 * kL), a3 = ld(p + 3 * kL);
-      for (int j = 1; j < k; ++j) {
-        p = rows[j] + x;
-        a0 = vpick<T, kMax>(a0, ld(p));
-        a1 = vpick<T, kMax>(a1, ld(p + kL));
-        a2 = vpick<T, kMax>(a2, ld(p + 2 * kL));
-        a3 = vpick<T, kMax>(a3, ld(p + 3 * kL));
-      }
-      st(out + x, a0);
-      st(out + x + kL, a1);
-      st(out + x + 2 * kL, a2);
-      st(out + x + 3 * kL, a3);
-    }
-    for (; x + kL <= n; x += kL) {
-      __m512i acc = ld(rows[0] + x);
-      for (int j = 1; j < k; ++j) acc = vpick<T, kMax>(acc, ld(rows[j] + x));
-      st(out + x, acc);
-    }
   }
-  if (x < n) {
-    const int m = n - x;
-    __m512i acc = ldn(rows[0] + x, m);
-    for (int j = 1; j < k; ++j) acc = vpick<T, kMax>(acc, ldn(rows[j] + x, m));
-    stn(out + x, acc, m);
-  }
+  fold_from<T, kMax>(rows, k, out, x, n);
 }
 
 template <class T, bool kMax>
@@ -524,31 +531,7 @@ static void offsets_fixed(const T* a, const int* o, T* out, int n) {
       st(out + x + 3 * kL, a3);
     }
   }
-  for (; x + 4 * kL <= n; x += 4 * kL) {
-    __m512i a0 = ld(p[0] + x), a1 = ld(p[0] + x + kL), a2 = ld(p[0] + x + 2 * kL),
-            a3 = ld(p[0] + x + 3 * kL);
-    for (int k = 1; k < M; ++k) {
-      a0 = vpick<T, kMax>(a0, ld(p[k] + x));
-      a1 = vpick<T, kMax>(a1, ld(p[k] + x + kL));
-      a2 = vpick<T, kMax>(a2, ld(p[k] + x + 2 * kL));
-      a3 = vpick<T, kMax>(a3, ld(p[k] + x + 3 * kL));
-    }
-    st(out + x, a0);
-    st(out + x + kL, a1);
-    st(out + x + 2 * kL, a2);
-    st(out + x + 3 * kL, a3);
-  }
-  for (; x + kL <= n; x += kL) {
-    __m512i acc = ld(p[0] + x);
-    for (int k = 1; k < M; ++k) acc = vpick<T, kMax>(acc, ld(p[k] + x));
-    st(out + x, acc);
-  }
-  if (x < n) {
-    const int r = n - x;
-    __m512i acc = ldn(p[0] + x, r);
-    for (int k = 1; k < M; ++k) acc = vpick<T, kMax>(acc, ldn(p[k] + x, r));
-    stn(out + x, acc, r);
-  }
+  fold_from<T, kMax, M>(p, M, out, x, n);
 }
 
 template <class T, bool kMax>
