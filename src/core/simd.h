@@ -17,6 +17,10 @@
   _Pragma("GCC diagnostic ignored \"-Wuninitialized\"")
 #define ZUV_AVX512_END _Pragma("GCC diagnostic pop") _Pragma("GCC pop_options")
 
+// Per-block kernel bodies that must fold into their row loops (a call per
+// block costs its register state).
+#define ZUV_INLINE inline __attribute__((always_inline))
+
 namespace zuv::simd {
 
 // Masks with the low n bits set (n may reach the full width).

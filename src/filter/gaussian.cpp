@@ -220,6 +220,13 @@ class Runner {
     // divide each pass by 2^15.
     rowDiv_ = std::is_same_v<S, uint8_t> ? 64 : 32768;
     colDiv_ = std::is_same_v<S, uint8_t> ? (1 << 18) : 32768;
+    if constexpr (std::is_same_v<S, uint8_t>) {
+      // Intermediate values lie within +-round(sum |tap| * 255 / 64); two of
+      // them add within 16 bits for every kernel Init makes (sum near 4096).
+      int64_t sum = 0;
+      for (int i = 0; i < k_; ++i) sum += std::abs(int(colTaps_[i]));
+      pairSumsFit_ = 2 * ((sum * 255 + 32) / 64) <= 32767;
+    }
   }
 
   // The pipelines split large blocks over threads themselves.
@@ -249,7 +256,7 @@ class Runner {
       next = last + 1;
       for (int e = base; e <= last; ++e) window_[e - base] = source_of(e);
       pipeline::column_pass<I, S, C>(window_, row_at(dst_, dstep_, y0), dstep_, ImageSize{w_, n},
-                                     colTaps_, k_, colDiv_, colBuf_, true);
+                                     colTaps_, k_, colDiv_, colBuf_, true, pairSumsFit_);
     }
   }
 
@@ -305,6 +312,7 @@ class Runner {
   const RowTap* rowTaps_ = nullptr;
   const ColTap* colTaps_ = nullptr;
   int rowDiv_ = 1, colDiv_ = 1;
+  bool pairSumsFit_ = false;
 };
 
 template <class S, int C>

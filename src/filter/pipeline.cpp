@@ -48,15 +48,29 @@ using ktap_t = std::conditional_t<A == Arith::Float || A == Arith::Scaled16u, fl
 struct Scale {
   float recip;  // 1.0f / divisor
   int32_t q;    // trunc(16384.0f / divisor) as a 16-bit value
+  // |divisor| >= 2: every scaled 32-bit sum lies within +-2^30, so rounding
+  // before saturating gives the same results as saturating first.
+  bool unclamped;
+  // Integer pair arithmetic may add rows j and k - 1 - j in 16 bits first:
+  // the kernel is symmetric and those sums cannot leave the 16-bit range.
+  bool sym;
 };
 
 inline Scale make_scale(int divisor) {
-  Scale s{1.0f, 16384};
+  Scale s{1.0f, 16384, false, false};
   if (divisor != 0) {
     s.recip = 1.0f / float(divisor);
     s.q = int16_t(int32_t(16384.0f / float(divisor)));
+    s.unclamped = divisor >= 2 || divisor <= -2;
   }
   return s;
+}
+
+template <class T>
+bool symmetric(const T* K, int k) {
+  for (int j = 0; j < k / 2; ++j)
+    if (K[j] != K[k - 1 - j]) return false;
+  return true;
 }
 
 // Saturation bounds of a destination type, as floats (exact integers).
@@ -254,14 +268,23 @@ static inline int32_t tap_pair(const int16_t* K, int j, int k) {
 
 // 32 results in order as 16-bit lanes from the sums of pairs (lo: lanes 0-3 of
 // each 128-bit block of 8, hi: lanes 4-7), saturated to the destination range.
-template <class D, bool kUnit>
+// How the pair sums become results: divisor 1 (the sum itself saturates; a
+// sum beyond 2^24 saturates either way), scaled with the float clamp, or
+// scaled with the saturation left to the packing (|divisor| >= 2).
+enum class Finish { Unit, Clamp, Free };
+
+template <class D, Finish F>
 static inline __m512i finish_pairs(__m512i lo, __m512i hi, __m512 recip) {
-  if constexpr (!kUnit) {
+  constexpr __mmask16 kAll = 0xFFFF;
+  if constexpr (F == Finish::Clamp) {
     const __m512 l = _mm512_set1_ps(lo_of<D>()), h = _mm512_set1_ps(hi_of<D>());
     lo = scale_round(to_f32(lo), recip, l, h);
     hi = scale_round(to_f32(hi), recip, l, h);
+  } else if constexpr (F == Finish::Free) {
+    constexpr int kNear = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+    lo = _mm512_maskz_cvt_roundps_epi32(kAll, _mm512_mul_ps(to_f32(lo), recip), kNear);
+    hi = _mm512_maskz_cvt_roundps_epi32(kAll, _mm512_mul_ps(to_f32(hi), recip), kNear);
   }
-  // Divisor 1: the sum itself saturates (a sum beyond 2^24 saturates either way).
   return _mm512_packs_epi32(lo, hi);
 }
 
@@ -273,8 +296,8 @@ static inline void store_i16(D* p, __mmask32 m, __m512i v) {
   else _mm512_mask_cvtsepi16_storeu_epi8(p, m, v);
 }
 
-template <int KF, int U, bool kUnit, class S, class D, class Src>
-static inline void block_pairs(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
+template <int KF, int U, Finish F, class S, class D, class Src>
+static ZUV_INLINE void block_pairs(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
                                Scale sc) {
   const int k = KF ? KF : kdyn;
   __m512i lo[U], hi[U];
@@ -294,13 +317,77 @@ static inline void block_pairs(Src src, D* out, int i, __mmask32 last, const int
   const __m512 recip = _mm512_set1_ps(sc.recip);
   for (int u = 0; u < U; ++u)
     store_i16(out + i + 32 * u, u == U - 1 ? last : __mmask32(~0u),
-              finish_pairs<D, kUnit>(lo[u], hi[u], recip));
+              finish_pairs<D, F>(lo[u], hi[u], recip));
+}
+
+// block_pairs for a symmetric kernel (Scale::sym): rows j and k - 1 - j are
+// added in 16 bits first, so (k + 1) / 2 terms replace k products. Integer
+// sums are exact modulo 2^32: t * (a + b) = t * a + t * b, and the results
+// are those of the plain sum.
+template <int KF, int U, Finish F, class S, class D, class Src>
+static ZUV_INLINE void block_sym(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
+                             Scale sc) {
+  const int k = KF ? KF : kdyn;
+  const int h = k / 2;  // mirrored pairs; an odd kernel adds its centre row
+  __m512i lo[U], hi[U];
+  for (int u = 0; u < U; ++u) lo[u] = hi[u] = _mm512_setzero_si512();
+  auto mask = [&](int u) { return u == U - 1 ? last : __mmask32(~0u); };
+  auto pair = [&](int j, int u) {
+    return _mm512_add_epi16(load_i16(src(j) + i + 32 * u, mask(u)),
+                            load_i16(src(k - 1 - j) + i + 32 * u, mask(u)));
+  };
+  auto acc = [&](int u, __m512i a, __m512i b, __m512i t) {
+    lo[u] = _mm512_add_epi32(lo[u], _mm512_madd_epi16(_mm512_unpacklo_epi16(a, b), t));
+    hi[u] = _mm512_add_epi32(hi[u], _mm512_madd_epi16(_mm512_unpackhi_epi16(a, b), t));
+  };
+  int j = 0;
+  for (; j + 1 < h; j += 2) {
+    const __m512i t = _mm512_set1_epi32(tap_pair(K, j, k));
+    for (int u = 0; u < U; ++u) acc(u, pair(j, u), pair(j + 1, u), t);
+  }
+  // A last pair and/or the centre.
+  if (j < h || (k & 1)) {
+    const int16_t tb = (j < h && (k & 1)) ? K[h] : 0;
+    const int16_t ta = j < h ? K[j] : K[h];
+    const __m512i t = _mm512_set1_epi32(int32_t(uint32_t(uint16_t(ta)) | (uint32_t(uint16_t(tb)) << 16)));
+    for (int u = 0; u < U; ++u) {
+      const __m512i a = j < h ? pair(j, u) : load_i16(src(h) + i + 32 * u, mask(u));
+      const __m512i b = (j < h && (k & 1)) ? load_i16(src(h) + i + 32 * u, mask(u)) : _mm512_setzero_si512();
+      acc(u, a, b, t);
+    }
+  }
+  const __m512 recip = _mm512_set1_ps(sc.recip);
+  for (int u = 0; u < U; ++u) store_i16(out + i + 32 * u, mask(u), finish_pairs<D, F>(lo[u], hi[u], recip));
+}
+
+template <int KF, Finish F, class S, class D, class Src>
+static void sym_row(Src src, D* out, int n, const int16_t* K, int k, Scale sc) {
+  int i = 0;
+  for (; i + 64 <= n; i += 64) block_sym<KF, 2, F, S>(src, out, i, __mmask32(~0u), K, k, sc);
+  for (; i < n; i += 32) block_sym<KF, 1, F, S>(src, out, i, simd::mask32(n - i), K, k, sc);
+}
+
+template <int KF, Finish F, class S, class D, class Src>
+static inline void pairs_row(Src src, D* out, int n, const int16_t* K, int k, Scale sc) {
+  int i = 0;
+  if (sc.sym) {
+    // Symmetric smoothing kernels up to 11 taps get fully unrolled bodies.
+    if constexpr (KF == 0) {
+      if (k == 7) return sym_row<7, F, S>(src, out, n, K, k, sc);
+      if (k == 9) return sym_row<9, F, S>(src, out, n, K, k, sc);
+      if (k == 11) return sym_row<11, F, S>(src, out, n, K, k, sc);
+    }
+    sym_row<KF, F, S>(src, out, n, K, k, sc);
+  } else {
+    for (; i + 64 <= n; i += 64) block_pairs<KF, 2, F, S>(src, out, i, __mmask32(~0u), K, k, sc);
+    for (; i < n; i += 32) block_pairs<KF, 1, F, S>(src, out, i, simd::mask32(n - i), K, k, sc);
+  }
 }
 
 // Column outputs y and y + 1 in the pair arithmetic. Output y pairs rows
 // (j, j + 1) and output y + 1 rows (j + 1, j + 2) with the same taps (j, j + 1),
 // so each row is loaded once for both.
-template <int KF, int U, bool kUnit, class S, class D>
+template <int KF, int U, Finish F, class S, class D>
 static inline void block_pairs_two(const S* const* rows, D* out0, D* out1, int i, __mmask32 last,
                                    const int16_t* K, int kdyn, Scale sc) {
   const int k = KF ? KF : kdyn;
@@ -328,17 +415,17 @@ static inline void block_pairs_two(const S* const* rows, D* out0, D* out1, int i
   const __m512 recip = _mm512_set1_ps(sc.recip);
   for (int u = 0; u < U; ++u) {
     const __mmask32 m = u == U - 1 ? last : __mmask32(~0u);
-    store_i16(out0 + i + 32 * u, m, finish_pairs<D, kUnit>(lo0[u], hi0[u], recip));
-    store_i16(out1 + i + 32 * u, m, finish_pairs<D, kUnit>(lo1[u], hi1[u], recip));
+    store_i16(out0 + i + 32 * u, m, finish_pairs<D, F>(lo0[u], hi0[u], recip));
+    store_i16(out1 + i + 32 * u, m, finish_pairs<D, F>(lo1[u], hi1[u], recip));
   }
 }
 
-template <int KF, bool kUnit, class S, class D>
+template <int KF, Finish F, class S, class D>
 static void pairs_two_fixed(const S* const* rows, D* out0, D* out1, int n, const int16_t* K, int k,
                             Scale sc) {
   int i = 0;
-  for (; i + 64 <= n; i += 64) block_pairs_two<KF, 2, kUnit, S>(rows, out0, out1, i, __mmask32(~0u), K, k, sc);
-  for (; i < n; i += 32) block_pairs_two<KF, 1, kUnit, S>(rows, out0, out1, i, simd::mask32(n - i), K, k, sc);
+  for (; i + 64 <= n; i += 64) block_pairs_two<KF, 2, F, S>(rows, out0, out1, i, __mmask32(~0u), K, k, sc);
+  for (; i < n; i += 32) block_pairs_two<KF, 1, F, S>(rows, out0, out1, i, simd::mask32(n - i), K, k, sc);
 }
 
 template <Arith A, int KF, class S, class D, class Src>
@@ -353,14 +440,9 @@ static void dot_fixed(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale s
     for (; i + 64 <= n; i += 64) block_u32<KF, 4>(src, out, i, __mmask16(0xFFFF), K, k, sc);
     for (; i < n; i += 16) block_u32<KF, 1>(src, out, i, simd::mask16(n - i), K, k, sc);
   } else if constexpr (A == Arith::Int) {
-    int i = 0;
-    if (sc.recip == 1.0f) {
-      for (; i + 64 <= n; i += 64) block_pairs<KF, 2, true, S>(src, out, i, __mmask32(~0u), K, k, sc);
-      for (; i < n; i += 32) block_pairs<KF, 1, true, S>(src, out, i, simd::mask32(n - i), K, k, sc);
-    } else {
-      for (; i + 64 <= n; i += 64) block_pairs<KF, 2, false, S>(src, out, i, __mmask32(~0u), K, k, sc);
-      for (; i < n; i += 32) block_pairs<KF, 1, false, S>(src, out, i, simd::mask32(n - i), K, k, sc);
-    }
+    if (sc.recip == 1.0f) pairs_row<KF, Finish::Unit, S>(src, out, n, K, k, sc);
+    else if (sc.unclamped) pairs_row<KF, Finish::Free, S>(src, out, n, K, k, sc);
+    else pairs_row<KF, Finish::Clamp, S>(src, out, n, K, k, sc);
   } else {
     int i = 0;
     for (; i + 64 <= n; i += 64) block32<A, KF, 4, S>(src, out, i, __mmask16(0xFFFF), K, k, sc);
@@ -471,8 +553,9 @@ static void dot_two_fixed(const S* const* rows, D* out0, D* out1, int n, const k
 template <int KF, class S, class D>
 static void pairs_two(const S* const* rows, D* out0, D* out1, int n, const int16_t* K, int k,
                       Scale sc) {
-  if (sc.recip == 1.0f) pairs_two_fixed<KF, true, S>(rows, out0, out1, n, K, k, sc);
-  else pairs_two_fixed<KF, false, S>(rows, out0, out1, n, K, k, sc);
+  if (sc.recip == 1.0f) pairs_two_fixed<KF, Finish::Unit, S>(rows, out0, out1, n, K, k, sc);
+  else if (sc.unclamped) pairs_two_fixed<KF, Finish::Free, S>(rows, out0, out1, n, K, k, sc);
+  else pairs_two_fixed<KF, Finish::Clamp, S>(rows, out0, out1, n, K, k, sc);
 }
 
 // Column outputs y and y + 1 from rows[0 .. k] (all but the Low variants).
@@ -574,7 +657,8 @@ void column_rows(bool vec, const S* const* rows, D* dst, int dstStep, int count,
                  const ktap_t<A>* K, int k, Scale sc) {
   int y = 0;
   if constexpr (A != Arith::Low) {
-    if (vec)
+    // (A symmetric kernel does fewer multiplies per row than two rows share.)
+    if (vec && !sc.sym)
       for (; y + 1 < count; y += 2)
         avx512::dot_two<A, S>(rows + y, row_at(dst, dstStep, y), row_at(dst, dstStep, y + 1), n, K,
                               k, sc);
@@ -650,7 +734,9 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
               bool threaded) {
   constexpr Arith A = arith_of<S, kLow, true>();
   const bool vec = use_avx512();
-  const Scale sc = make_scale(divisor);
+  Scale sc = make_scale(divisor);
+  // Two 8-bit pixels always add within 16 bits.
+  if constexpr (std::is_same_v<S, uint8_t>) sc.sym = symmetric(kernel, k);
   const RowBorder<S> b = resolve_border(border, borderValue, roi.width);
   const int w = roi.width, h = roi.height;
   const int64_t workBytes = round32(work_elems<C>(k) * int64_t(sizeof(S)));
@@ -686,10 +772,11 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
 
 template <class S, class D, int C, bool kLow>
 void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const tap_t<S>* kernel,
-                 int k, int divisor, void* buffer, bool threaded) {
+                 int k, int divisor, void* buffer, bool threaded, bool pairSumsFit) {
   constexpr Arith A = arith_of<S, kLow, false>();
   const bool vec = use_avx512();
-  const Scale sc = make_scale(divisor);
+  Scale sc = make_scale(divisor);
+  if constexpr (A == Arith::Int) sc.sym = pairSumsFit && symmetric(kernel, k);
   const int n = roi.width * C, h = roi.height;
 
   if constexpr (!column_threaded<S>()) {
@@ -777,7 +864,7 @@ ZUV_ROW_PIPELINE_32F_TABLE(X)
 #define X(name, query, S, D, C, low)                                                            \
   template int32_t column_buffer_size<S, D, C, low>(ImageSize, int, int);                       \
   template void column_pass<S, D, C, low>(const S* const*, D*, int, ImageSize, const tap_t<S>*, \
-                                          int, int, void*, bool);
+                                          int, int, void*, bool, bool);
 ZUV_COLUMN_PIPELINE_TABLE(X)
 ZUV_COLUMN_PIPELINE_32F_TABLE(X)
 #undef X

@@ -47,9 +47,12 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
               bool threaded = true);
 
 // Column pass: destination row y combines src[y .. y + k - 1].
+// `pairSumsFit` promises that src[y + j][x] + src[y + k - 1 - j][x] stays
+// within the 16-bit range for every output, which lets a symmetric kernel
+// add those rows before multiplying (same results, fewer multiplies).
 template <class S, class D, int C, bool kLow = false>
 void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const tap_t<S>* kernel,
-                 int k, int divisor, void* buffer, bool threaded = true);
+                 int k, int divisor, void* buffer, bool threaded = true, bool pairSumsFit = false);
 
 }  // namespace zuv::pipeline
 

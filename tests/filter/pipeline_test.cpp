@@ -205,6 +205,9 @@ std::vector<D> run_row(const RowApi<S, D>& api, const RowCase<S, D, C, kLow>& rc
       for (int c = 0; c < C; ++c) src.at(x, y, c) = random_value<S>(rng, rc.wide);
   std::vector<tap_t<S>> K(static_cast<size_t>(rc.k));
   for (auto& t : K) t = rc.wide ? random_value<tap_t<S>>(rng, true) : random_small<tap_t<S>>(rng, 9);
+  // Every other case mirrors the kernel: symmetric kernels take their own path.
+  if (seed % 2)
+    for (int j = 0; j < rc.k / 2; ++j) K[size_t(rc.k - 1 - j)] = K[size_t(j)];
   const S value = random_value<S>(rng, rc.wide);
 
   // Scattered destination rows, each ending at a guard page.
