@@ -139,11 +139,11 @@ int for_elements(int count, Kernel&& kernel) {
 }
 
 // Stripe form that also passes the thread number: body(t, y0, rows) with
-// 0 <= t < requested_threads(), for drivers that give each thread its own
-// scratch. Same split and fallback as for_rows.
+// 0 <= t < want, for drivers that give each thread its own scratch; `want`
+// is the group size asked for (at most requested_threads()). Same split and
+// fallback as for_rows.
 template <class Body>
-void for_stripes(int height, bool parallel, Body&& body) {
-  const int want = parallel ? requested_threads() : 1;
+void for_stripes_of(int height, int want, Body&& body) {
   if (want <= 1) {
     body(0, 0, height);
     return;
@@ -158,6 +158,12 @@ void for_stripes(int height, bool parallel, Body&& body) {
     const Stripe s = stripe_of(t, n, height);
     if (s.rows > 0) body(t, s.y0, s.rows);
   }
+}
+
+// The same with a group of requested_threads() when `parallel`.
+template <class Body>
+void for_stripes(int height, bool parallel, Body&& body) {
+  for_stripes_of(height, parallel ? requested_threads() : 1, body);
 }
 
 }  // namespace zuv::parallel

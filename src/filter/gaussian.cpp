@@ -12,6 +12,7 @@
 #include "core/check.h"
 #include "core/export.h"
 #include "core/image.h"
+#include "core/parallel.h"
 #include "core/services.h"
 #include "filter/pipeline.h"
 
@@ -19,6 +20,10 @@ namespace zuv::gaussian {
 namespace {
 
 using u32 = uint32_t;
+
+// Images of at least this many pixels per permitted thread are split into
+// row stripes (the pipelines' own threshold).
+constexpr int32_t kParallelPixelsPerThread = 32768;
 
 constexpr bool type_ok(int t) {
   return t == DataType8u || t == DataType16u || t == DataType16s || t == DataType32f;
@@ -196,7 +201,12 @@ class Runner {
     p += lay.cols;
     window_ = reinterpret_cast<I**>(align_up(p, 8));
 
+    rowShare_ = lay.rows - 32;
+    colShare_ = lay.cols - 32;
     ext_ = reinterpret_cast<S*>(scratch);
+    // The row-filtered constant row follows the extended row (and the float
+    // taps) in the scratch area: 2W bytes on (2W floats for 32f).
+    constRow_ = reinterpret_cast<I*>(scratch + (std::is_same_v<S, float> ? 8 : 2) * size_t(W));
     if constexpr (std::is_same_v<S, float>) {
       // Contiguous float taps after the extended row.
       float* t = reinterpret_cast<float*>(scratch) + W;
@@ -229,18 +239,81 @@ class Runner {
     }
   }
 
-  // The pipelines split large blocks over threads themselves.
   void run() {
-    // The row-filtered constant row lives in the last ring row.
-    constRow_ = ring_ + size_t(m_ + k_ - 1) * stride_;
+    // The row-filtered constant row, shared by all threads.
     if (mode_ == BorderConst && !(top_ && bottom_)) {
       for (int x = 0; x < w_ + k_ - 1; ++x)
         for (int c = 0; c < C; ++c) ext_[size_t(x) * C + c] = value_[c];
-      row_filter(ext_ + size_t(r_) * C, &constRow_, 1, BorderConst | BorderInMemLeft | BorderInMemRight);
+      const Lane one = whole();
+      row_filter(ext_ + size_t(r_) * C, &constRow_, 1, BorderConst | BorderInMemLeft | BorderInMemRight,
+                 one);
     }
-    int next = -r_;  // first extended row not yet row-filtered
-    for (int y0 = 0; y0 < h_; y0 += m_) {
-      const int n = std::min(m_, h_ - y0);
+    const int n = lanes();
+    if (n <= 1) {
+      stripe(0, h_, whole());
+      return;
+    }
+    // Each thread gets 1/n of the ring and cache-line-aligned shares of the
+    // pipeline buffers (threads rewrite their pointer slices and border
+    // pieces row after row), keeps its window on its own stack, and runs its
+    // stripe with blocks of rows - (k - 1) destination rows.
+    const int rows = (m_ + k_) / n;
+    uint8_t* rowBase = align_up(rowBuf_, 64);
+    uint8_t* colBase = align_up(colBuf_, 64);
+    const size_t rowLane = ((rowShare_ - 63) / size_t(n)) & ~size_t(63);
+    const size_t colLane = ((colShare_ - 63) / size_t(n)) & ~size_t(63);
+    parallel::for_stripes_of(h_, n, [&](int t, int y0, int count) {
+      I* window[kLaneWindow];
+      const Lane l{ring_ + size_t(t) * size_t(rows) * stride_, rows, window, rowBase + t * rowLane,
+                   colBase + t * colLane, false};
+      stripe(y0, y0 + count, l);
+    });
+  }
+
+ private:
+  // One thread's share of the work memory: a ring of `rows` intermediate
+  // rows, its row-pointer window and the pipelines' buffers.
+  struct Lane {
+    I* ring;
+    int rows;
+    I** window;
+    uint8_t* rowBuf;
+    uint8_t* colBuf;
+    bool threaded;  // the pipelines may split a block over threads themselves
+  };
+
+  Lane whole() const { return Lane{ring_, m_ + k_ - 1, window_, rowBuf_, colBuf_, true}; }
+
+  // Threads that share the filter: the ring holds m + k rows and a thread
+  // needs k of them. Rows extended here (C3 constants) use the one scratch
+  // row, so they stay on one thread, as do kernels too long for a window on
+  // the stack or buffers whose shares would not hold a thread's passes.
+  static constexpr int kLaneWindow = 512;
+  int lanes() const {
+    const int T = owncvGetMaxNumThreads();
+    if (T < 2 || extend_ || parallel::area32(ImageSize{w_, h_}) < kParallelPixelsPerThread * T) return 1;
+    const int n = std::min(T, (m_ + k_) / k_);
+    if (n < 2 || (m_ + k_) / n > kLaneWindow) return 1;
+    const size_t rows = size_t((m_ + k_) / n), K = size_t(k_);
+    const size_t rowNeed = 16 + 8 * (rows + K) + 64 + 4 * (K - 1) * C * sizeof(S) + 64;
+    // Column passes use no buffer for 32f, float taps for 16u, pointers otherwise.
+    const size_t colNeed = std::is_same_v<S, float>      ? 0
+                           : std::is_same_v<S, uint16_t> ? 32 + 4 * K + 64
+                                                         : 32 + 8 * (rows + K) + 64;
+    if (((rowShare_ - 63) / size_t(n) & ~size_t(63)) < rowNeed) return 1;
+    if (((colShare_ - 63) / size_t(n) & ~size_t(63)) < colNeed) return 1;
+    return n;
+  }
+
+  // Destination rows [y0, y1) in blocks: source rows (and the in-memory rows
+  // above and below) are row-filtered once into the lane's ring; a window of
+  // row pointers then names, for each block, the intermediate rows its column
+  // pass combines.
+  void stripe(int y0s, int y1s, const Lane& l) {
+    const int mt = l.rows - (k_ - 1);
+    int next = y0s - r_;  // first extended row not yet row-filtered
+    for (int y0 = y0s; y0 < y1s; y0 += mt) {
+      const int n = std::min(mt, y1s - y0);
       const int base = y0 - r_, last = y0 + n - 1 + r_;
       for (int e = std::max(next, base); e <= last;) {
         if (!real(e)) {
@@ -248,39 +321,38 @@ class Runner {
           continue;
         }
         int e2 = e;
-        while (e2 + 1 <= last && real(e2 + 1) && e2 + 1 - e < m_) ++e2;
-        for (int j = e; j <= e2; ++j) window_[j - base] = slot(j);
-        filter_rows(e, e2 - e + 1, &window_[e - base]);
+        while (e2 + 1 <= last && real(e2 + 1) && e2 + 1 - e < mt) ++e2;
+        for (int j = e; j <= e2; ++j) l.window[j - base] = slot(l, j);
+        filter_rows(e, e2 - e + 1, &l.window[e - base], l);
         e = e2 + 1;
       }
       next = last + 1;
-      for (int e = base; e <= last; ++e) window_[e - base] = source_of(e);
-      pipeline::column_pass<I, S, C>(window_, row_at(dst_, dstep_, y0), dstep_, ImageSize{w_, n},
-                                     colTaps_, k_, colDiv_, colBuf_, true, pairSumsFit_);
+      for (int e = base; e <= last; ++e) l.window[e - base] = source_of(l, e);
+      pipeline::column_pass<I, S, C>(l.window, row_at(dst_, dstep_, y0), dstep_, ImageSize{w_, n},
+                                     colTaps_, k_, colDiv_, l.colBuf, l.threaded, pairSumsFit_);
     }
   }
 
- private:
   bool real(int e) const { return (e >= 0 && e < h_) || (e < 0 && top_) || (e >= h_ && bottom_); }
-  I* slot(int e) const { return ring_ + size_t((e + r_) % (m_ + k_ - 1)) * stride_; }
+  I* slot(const Lane& l, int e) const { return l.ring + size_t((e + r_) % l.rows) * stride_; }
 
   // Intermediate row of extended row e once its real rows are filtered.
-  I* source_of(int e) const {
-    if (real(e)) return slot(e);
+  I* source_of(const Lane& l, int e) const {
+    if (real(e)) return slot(l, e);
     if (mode_ == BorderConst) return constRow_;
-    if (mode_ == BorderRepl) return slot(border::replicate_index(e, h_));
-    return slot(border::mirror_index(e, h_));
+    if (mode_ == BorderRepl) return slot(l, border::replicate_index(e, h_));
+    return slot(l, border::mirror_index(e, h_));
   }
 
-  void row_filter(const S* row, I* const* out, int count, int borderType) {
+  void row_filter(const S* row, I* const* out, int count, int borderType, const Lane& l) {
     pipeline::row_pass<S, I, C>(row, sstep_, out, ImageSize{w_, count}, rowTaps_, k_, r_, borderType,
-                                value_[0], rowDiv_, rowBuf_, true);
+                                value_[0], rowDiv_, l.rowBuf, l.threaded);
   }
 
   // Row-filters source rows e .. e + count - 1 (in the region or in memory).
-  void filter_rows(int e, int count, I* const* out) {
+  void filter_rows(int e, int count, I* const* out, const Lane& l) {
     if (!extend_) {
-      row_filter(row_at(src_, sstep_, e), out, count, rowBorder_);
+      row_filter(row_at(src_, sstep_, e), out, count, rowBorder_, l);
       return;
     }
     for (int j = 0; j < count; ++j) {
@@ -290,7 +362,7 @@ class Runner {
         for (int c = 0; c < C; ++c)
           ext_[size_t(x + r_) * C + c] = inside ? row[ptrdiff_t(x) * C + c] : value_[c];
       }
-      row_filter(ext_ + size_t(r_) * C, out + j, 1, BorderConst | BorderInMemLeft | BorderInMemRight);
+      row_filter(ext_ + size_t(r_) * C, out + j, 1, BorderConst | BorderInMemLeft | BorderInMemRight, l);
     }
   }
 
@@ -309,6 +381,7 @@ class Runner {
   I** window_ = nullptr;
   uint8_t* rowBuf_ = nullptr;
   uint8_t* colBuf_ = nullptr;
+  size_t rowShare_ = 0, colShare_ = 0;  // usable bytes after the aligned starts
   const RowTap* rowTaps_ = nullptr;
   const ColTap* colTaps_ = nullptr;
   int rowDiv_ = 1, colDiv_ = 1;

@@ -204,7 +204,7 @@ static inline void block32(Src src, D* out, int i, __mmask16 last, const ktap_t<
 
 // Up to U vectors of 16 outputs of the unsigned 32-bit sums (16u rows).
 template <int KF, int U, class Src>
-static inline void block_u32(Src src, uint16_t* out, int i, __mmask16 last, const uint16_t* K,
+static ZUV_INLINE void block_u32(Src src, uint16_t* out, int i, __mmask16 last, const uint16_t* K,
                              int kdyn, Scale sc) {
   const int k = KF ? KF : kdyn;
   __m512i acc[U];
@@ -227,7 +227,7 @@ static inline void block_u32(Src src, uint16_t* out, int i, __mmask16 last, cons
 
 // Up to U vectors of 32 outputs of the 16-bit (Low) arithmetic.
 template <int KF, int U, class Src>
-static inline void block16(Src src, int16_t* out, int i, __mmask32 last, const int16_t* K, int kdyn,
+static ZUV_INLINE void block16(Src src, int16_t* out, int i, __mmask32 last, const int16_t* K, int kdyn,
                            Scale sc) {
   const int k = KF ? KF : kdyn;
   __m512i acc[U];
@@ -388,7 +388,7 @@ static inline void pairs_row(Src src, D* out, int n, const int16_t* K, int k, Sc
 // (j, j + 1) and output y + 1 rows (j + 1, j + 2) with the same taps (j, j + 1),
 // so each row is loaded once for both.
 template <int KF, int U, Finish F, class S, class D>
-static inline void block_pairs_two(const S* const* rows, D* out0, D* out1, int i, __mmask32 last,
+static ZUV_INLINE void block_pairs_two(const S* const* rows, D* out0, D* out1, int i, __mmask32 last,
                                    const int16_t* K, int kdyn, Scale sc) {
   const int k = KF ? KF : kdyn;
   __m512i lo0[U], hi0[U], lo1[U], hi1[U], a[U];
@@ -488,20 +488,25 @@ static void dot_shift_fixed(const float* base, int stride, float* out, int n, co
   for (; i < n; i += 16) block_shift<KF, 1>(base, stride, out, i, total - i, simd::mask16(n - i), K, k);
 }
 
-// The 3- and 5-tap kernels, and the generic one.
+// Calls f(std::integral_constant<int, KF>) with KF = k for the kernel sizes
+// with unrolled bodies (3 and 5), else with KF = 0.
+template <class F>
+static inline void by_size(int k, F&& f) {
+  if (k == 3) return f(std::integral_constant<int, 3>{});
+  if (k == 5) return f(std::integral_constant<int, 5>{});
+  f(std::integral_constant<int, 0>{});
+}
+
+// The fixed-size kernels and the generic one.
 template <Arith A, class S, class D, class Src>
 static void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
   if constexpr (A == Arith::Float && std::is_same_v<Src, Strided<S>>) {
     if ((k - 1) * src.stride <= 16) {
-      if (k == 3) dot_shift_fixed<3>(src.base, int(src.stride), out, n, K, k);
-      else if (k == 5) dot_shift_fixed<5>(src.base, int(src.stride), out, n, K, k);
-      else dot_shift_fixed<0>(src.base, int(src.stride), out, n, K, k);
+      by_size(k, [&](auto KF) { dot_shift_fixed<KF()>(src.base, int(src.stride), out, n, K, k); });
       return;
     }
   }
-  if (k == 3) dot_fixed<A, 3, S>(src, out, n, K, k, sc);
-  else if (k == 5) dot_fixed<A, 5, S>(src, out, n, K, k, sc);
-  else dot_fixed<A, 0, S>(src, out, n, K, k, sc);
+  by_size(k, [&](auto KF) { dot_fixed<A, KF(), S>(src, out, n, K, k, sc); });
 }
 
 // Two consecutive column outputs share k - 1 of their source rows: each row
@@ -567,9 +572,7 @@ static void dot_two(const S* const* rows, D* out0, D* out1, int n, const ktap_t<
     else if (k == 5) pairs_two<5, S>(rows, out0, out1, n, K, k, sc);
     else pairs_two<0, S>(rows, out0, out1, n, K, k, sc);
   } else {
-    if (k == 3) dot_two_fixed<A, 3, S>(rows, out0, out1, n, K, k, sc);
-    else if (k == 5) dot_two_fixed<A, 5, S>(rows, out0, out1, n, K, k, sc);
-    else dot_two_fixed<A, 0, S>(rows, out0, out1, n, K, k, sc);
+    by_size(k, [&](auto KF) { dot_two_fixed<A, KF(), S>(rows, out0, out1, n, K, k, sc); });
   }
 }
 

@@ -229,10 +229,10 @@ TEST(Gaussian, LargeImageAndLongKernels) {
 #define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{513, 517}}, {11}, {0x03}); }
   ZUV_GAUSSIAN_TABLE(X)
 #undef X
-  // Buffers sized for several threads.
+  // Buffers sized for several threads, images large enough to be split.
   for (int t : {2, 3}) {
     ThreadCount tc(t);
-#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{300, 230}}, {5}, {0x00, 0x01, 0x06, 0x93}); }
+#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{300, 230}, {400, 250}}, {5}, {0x00, 0x01, 0x06, 0x93}); }
     ZUV_GAUSSIAN_TABLE(X)
 #undef X
   }
