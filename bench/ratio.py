@@ -12,7 +12,10 @@ def main(paths):
         with open(path) as f:
             for b in json.load(f).get("benchmarks", []):
                 if b.get("run_type", "iteration") == "iteration":
-                    times[b["name"]] = b["real_time"]
+                    name = b["name"]
+                    if name.endswith("/real_time"):
+                        name = name[: -len("/real_time")]
+                    times[name] = b["real_time"]
     rows = []
     for name, t_cv in sorted(times.items()):
         if name.endswith("/opencv"):

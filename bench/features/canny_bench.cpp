@@ -144,19 +144,19 @@ void register_all() {
     benchmark::RegisterBenchmark(("Canny/border_sobel3_L1" + tail).c_str(), border_canny, sp, int(NormTypeL1))
         ->Unit(benchmark::kMillisecond);
 #ifdef ZUV_HAVE_OPENCV
-    benchmark::RegisterBenchmark(("Canny/opencv_sobel3_L1" + tail).c_str(), cv_border_canny, sp, false)
+    benchmark::RegisterBenchmark(("Canny/border_sobel3_L1" + tail + "/opencv").c_str(), cv_border_canny, sp, false)
         ->Unit(benchmark::kMillisecond);
 #endif
     benchmark::RegisterBenchmark(("Canny/border_sobel3_L2" + tail).c_str(), border_canny, sp, int(NormTypeL2))
         ->Unit(benchmark::kMillisecond);
 #ifdef ZUV_HAVE_OPENCV
-    benchmark::RegisterBenchmark(("Canny/opencv_sobel3_L2" + tail).c_str(), cv_border_canny, sp, true)
+    benchmark::RegisterBenchmark(("Canny/border_sobel3_L2" + tail + "/opencv").c_str(), cv_border_canny, sp, true)
         ->Unit(benchmark::kMillisecond);
 #endif
     benchmark::RegisterBenchmark(("Canny/derivative_16s" + tail).c_str(), derivative_canny, sp)
         ->Unit(benchmark::kMillisecond);
 #ifdef ZUV_HAVE_OPENCV
-    benchmark::RegisterBenchmark(("Canny/opencv_derivative_16s" + tail).c_str(), cv_derivative_canny, sp)
+    benchmark::RegisterBenchmark(("Canny/derivative_16s" + tail + "/opencv").c_str(), cv_derivative_canny, sp)
         ->Unit(benchmark::kMillisecond);
 #endif
   }

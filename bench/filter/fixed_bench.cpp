@@ -65,7 +65,8 @@ void register_all() {
       }
 #ifdef ZUV_HAVE_OPENCV
       auto cv_case = [&](const std::string& what, int dtype, int64_t bytes, auto fn) {
-        benchmark::RegisterBenchmark(("OpenCV/" + what + tail).c_str(), [=](benchmark::State& st) {
+        // Named after our case with "/opencv" appended.
+        benchmark::RegisterBenchmark((what + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           cv::setNumThreads(threads);
           cv::Mat s(h, w, CV_8UC1), d(h, w, dtype);
           cv::randu(s, 0, 256);
@@ -73,18 +74,18 @@ void register_all() {
           st.SetBytesProcessed(int64_t(st.iterations()) * bytes);
         })->Unit(benchmark::kMillisecond);
       };
-      cv_case("Sobel_dx1dy1_8u16s/3x3", CV_16S, px * 3, [](cv::Mat& s, cv::Mat& d) {
+      cv_case("SobelCross/zuviFilterSobelCrossBorder_8u16s_C1R/3x3", CV_16S, px * 3, [](cv::Mat& s, cv::Mat& d) {
         cv::Sobel(s, d, CV_16S, 1, 1, 3, 1, 0, cv::BORDER_REPLICATE);
       });
-      cv_case("Sobel_dx1dy1_8u16s/5x5", CV_16S, px * 3, [](cv::Mat& s, cv::Mat& d) {
+      cv_case("SobelCross/zuviFilterSobelCrossBorder_8u16s_C1R/5x5", CV_16S, px * 3, [](cv::Mat& s, cv::Mat& d) {
         cv::Sobel(s, d, CV_16S, 1, 1, 5, 1, 0, cv::BORDER_REPLICATE);
       });
       for (int k : {3, 5}) {
         const std::string m = k == 3 ? "/3x3" : "/5x5";
-        cv_case("Laplacian_8u16s" + m, CV_16S, px * 3, [k](cv::Mat& s, cv::Mat& d) {
+        cv_case("Laplacian/zuviFilterLaplacianBorder_8u16s_C1R" + m, CV_16S, px * 3, [k](cv::Mat& s, cv::Mat& d) {
           cv::Laplacian(s, d, CV_16S, k, 1, 0, cv::BORDER_REPLICATE);
         });
-        cv_case("blur_8u" + m, CV_8U, px * 2, [k](cv::Mat& s, cv::Mat& d) {
+        cv_case("Lowpass/zuviFilterLowpassBorder_8u_C1R" + m, CV_8U, px * 2, [k](cv::Mat& s, cv::Mat& d) {
           cv::blur(s, d, cv::Size(k, k), cv::Point(-1, -1), cv::BORDER_REPLICATE);
         });
       }

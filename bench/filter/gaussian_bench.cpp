@@ -61,7 +61,7 @@ void register_all() {
 #ifdef ZUV_HAVE_OPENCV
         for (int type : {CV_8UC1, CV_8UC3, CV_32FC1}) {
           const std::string name = type == CV_8UC1 ? "8u_C1" : (type == CV_8UC3 ? "8u_C3" : "32f_C1");
-          benchmark::RegisterBenchmark(("OpenCV/GaussianBlur_" + name + ks + tail).c_str(), [=](benchmark::State& st) {
+          benchmark::RegisterBenchmark(("Gaussian/zuviFilterGaussianBorder_" + name + "R" + ks + tail + "/opencv").c_str(), [=](benchmark::State& st) {
             cv::setNumThreads(threads);
             cv::Mat s(h, w, type), d(h, w, type);
             cv::randu(s, 0, 256);

@@ -141,19 +141,19 @@ void register_all() {
         const std::string tail =
             "/k" + std::to_string(k) + "/" + sz.name + "/" + std::to_string(threads);
         const int w = sz.w, h = sz.h;
-        benchmark::RegisterBenchmark(("SepFilter/32f/zuv" + tail).c_str(), [=](benchmark::State& st) {
+        benchmark::RegisterBenchmark(("SepFilter/32f" + tail).c_str(), [=](benchmark::State& st) {
           bench_zuv_32f(st, w, h, k, threads);
         })->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef ZUV_HAVE_OPENCV
-        benchmark::RegisterBenchmark(("SepFilter/32f/opencv" + tail).c_str(), [=](benchmark::State& st) {
+        benchmark::RegisterBenchmark(("SepFilter/32f" + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           bench_cv<float>(st, w, h, k, threads, CV_32F);
         })->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
-        benchmark::RegisterBenchmark(("SepFilter/8u16s8u/zuv" + tail).c_str(), [=](benchmark::State& st) {
+        benchmark::RegisterBenchmark(("SepFilter/8u16s8u" + tail).c_str(), [=](benchmark::State& st) {
           bench_zuv_8u(st, w, h, k, threads);
         })->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef ZUV_HAVE_OPENCV
-        benchmark::RegisterBenchmark(("SepFilter/8u16s8u/opencv" + tail).c_str(), [=](benchmark::State& st) {
+        benchmark::RegisterBenchmark(("SepFilter/8u16s8u" + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           bench_cv<uint8_t>(st, w, h, k, threads, CV_8U);
         })->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif

@@ -152,8 +152,9 @@ void register_all() {
   }
 
 #ifdef ZUV_HAVE_OPENCV
+  // Each OpenCV case is named after ours with "/opencv" appended.
   auto cv_case = [&](const std::string& name, int64_t bytes, int type, const Shape& s, auto fn) {
-    reg("OpenCV/" + name + "/" + s.name() + tail, bytes, [=](benchmark::State& st) {
+    reg(name + "/" + s.name() + tail + "/opencv", bytes, [=](benchmark::State& st) {
       cv::setNumThreads(1);
       cv::Mat a(kH, kW, type), d(kH, kW, type);
       cv::randu(a, 0, 256);
@@ -164,10 +165,10 @@ void register_all() {
   };
   for (const Shape& s : {Shape{3, 3, false}, Shape{5, 5, false}, Shape{11, 11, false},
                          Shape{21, 21, false}, Shape{5, 5, true}}) {
-    cv_case("erode_8u_C1", 2 * px, CV_8UC1, s, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
+    cv_case("Erode/8u_C1", 2 * px, CV_8UC1, s, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
       cv::erode(a, d, k, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
     });
-    cv_case("dilate_8u_C1", 2 * px, CV_8UC1, s, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
+    cv_case("Dilate/8u_C1", 2 * px, CV_8UC1, s, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
       cv::dilate(a, d, k, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
     });
   }
@@ -175,15 +176,15 @@ void register_all() {
                                                  {"gradient", cv::MORPH_GRADIENT}, {"tophat", cv::MORPH_TOPHAT}};
   for (const auto& [what, op] : cv_ops) {
     const int o = op;
-    cv_case(std::string("morphologyEx_") + what + "_8u_C1", 2 * px, CV_8UC1, Shape{5, 5, false},
+    cv_case(std::string("MorphAdv/") + what + "_8u_C1", 2 * px, CV_8UC1, Shape{5, 5, false},
             [o](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
               cv::morphologyEx(a, d, o, k, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
             });
   }
-  cv_case("erode_32f_C1", 8 * px, CV_32FC1, Shape{3, 3, false}, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
+  cv_case("Erode/32f_C1", 8 * px, CV_32FC1, Shape{3, 3, false}, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
     cv::erode(a, d, k, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
   });
-  cv_case("erode_8u_C3", 6 * px, CV_8UC3, Shape{5, 5, false}, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
+  cv_case("Erode/8u_C3", 6 * px, CV_8UC3, Shape{5, 5, false}, [](cv::Mat& a, cv::Mat& d, const cv::Mat& k) {
     cv::erode(a, d, k, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
   });
 #endif
