@@ -37,7 +37,9 @@ struct SepFilter {
             int rowDiv, int colDiv, int band)
       : w(width), h(height), k(int(rowTaps.size())), a(k / 2), bandRows(std::min(band, height)),
         kr(std::move(rowTaps)), kc(std::move(colTaps)), rowDivisor(rowDiv), colDivisor(colDiv),
-        inter(size_t(bandRows + k - 1) * width), rowPtrs(size_t(bandRows + k - 1)),
+        pitch((size_t(width) * sizeof(M) + 63) / 64 * 64 / sizeof(M)),
+        inter(static_cast<M*>(zuvMalloc(int64_t(bandRows + k - 1) * int64_t(pitch * sizeof(M)))), &zuvFree),
+        rowPtrs(size_t(bandRows + k - 1)),
         colPtrs(size_t(bandRows + k - 1)) {
     int rs = 0, cs = 0;
     query_sizes(&rs, &cs);
@@ -61,7 +63,7 @@ struct SepFilter {
       const int rows = std::min(bandRows, h - y0);
       const int lo = std::max(0, y0 - a), hi = std::min(h - 1, y0 + rows - 1 + k - 1 - a);
       const int count = hi - lo + 1;
-      for (int i = 0; i < count; ++i) rowPtrs[size_t(i)] = inter.data() + size_t(i) * w;
+      for (int i = 0; i < count; ++i) rowPtrs[size_t(i)] = inter.get() + size_t(i) * pitch;
       const S* first = reinterpret_cast<const S*>(reinterpret_cast<const uint8_t*>(src) + ptrdiff_t(lo) * srcStep);
       if constexpr (std::is_same_v<S, float>) {
         zuviFilterRowBorderPipeline_32f_C1R(first, srcStep, rowPtrs.data(), {w, count}, kr.data(), k, a,
@@ -72,7 +74,7 @@ struct SepFilter {
       }
       for (int i = 0; i < rows + k - 1; ++i) {
         const int r = std::clamp(y0 - a + i, 0, h - 1);
-        colPtrs[size_t(i)] = inter.data() + size_t(r - lo) * w;
+        colPtrs[size_t(i)] = inter.get() + size_t(r - lo) * pitch;
       }
       D* out = reinterpret_cast<D*>(reinterpret_cast<uint8_t*>(dst) + ptrdiff_t(y0) * dstStep);
       if constexpr (std::is_same_v<S, float>) {
@@ -88,7 +90,8 @@ struct SepFilter {
   std::vector<RowTap> kr;
   std::vector<ColTap> kc;
   int rowDivisor, colDivisor;
-  std::vector<M> inter;
+  size_t pitch;  // intermediate row stride in elements: whole cache lines, as a caller would lay it out
+  std::unique_ptr<M, decltype(&zuvFree)> inter;
   std::vector<M*> rowPtrs;
   std::vector<const M*> colPtrs;
   std::vector<uint8_t> rowBuf, colBuf;

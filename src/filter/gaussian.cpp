@@ -190,6 +190,12 @@ class Runner {
 
     const u32 W = ((u32(w_) + u32(k_)) * C + 7) / 8 * 8;
     stride_ = W;
+    // Rows padded to whole cache lines where the ring has room for it (one
+    // thread uses m + k - 1 of its m + k rows): the vector passes then never
+    // split a load or store across two lines.
+    const size_t padded = (size_t(W) * sizeof(I) + 63) / 64 * 64 / sizeof(I);
+    const size_t usable = (size_t(lay.ring) - 63) / sizeof(I);
+    serialStride_ = size_t(m_ + k_ - 1) * padded <= usable ? padded : W;
     uint8_t* p = buffer;
     uint8_t* scratch = align_up(p, 16);
     p += lay.scratch;
@@ -264,8 +270,8 @@ class Runner {
     const size_t colLane = ((colShare_ - 63) / size_t(n)) & ~size_t(63);
     parallel::for_stripes_of(h_, n, [&](int t, int y0, int count) {
       I* window[kLaneWindow];
-      const Lane l{ring_ + size_t(t) * size_t(rows) * stride_, rows, window, rowBase + t * rowLane,
-                   colBase + t * colLane, false};
+      const Lane l{ring_ + size_t(t) * size_t(rows) * stride_, rows, stride_, window,
+                   rowBase + t * rowLane, colBase + t * colLane, false};
       stripe(y0, y0 + count, l);
     });
   }
@@ -276,13 +282,14 @@ class Runner {
   struct Lane {
     I* ring;
     int rows;
+    size_t stride;  // elements from one ring row to the next
     I** window;
     uint8_t* rowBuf;
     uint8_t* colBuf;
     bool threaded;  // the pipelines may split a block over threads themselves
   };
 
-  Lane whole() const { return Lane{ring_, m_ + k_ - 1, window_, rowBuf_, colBuf_, true}; }
+  Lane whole() const { return Lane{ring_, m_ + k_ - 1, serialStride_, window_, rowBuf_, colBuf_, true}; }
 
   // Threads that share the filter: the ring holds m + k rows and a thread
   // needs k of them. Rows extended here (C3 constants) use the one scratch
@@ -334,7 +341,7 @@ class Runner {
   }
 
   bool real(int e) const { return (e >= 0 && e < h_) || (e < 0 && top_) || (e >= h_ && bottom_); }
-  I* slot(const Lane& l, int e) const { return l.ring + size_t((e + r_) % l.rows) * stride_; }
+  I* slot(const Lane& l, int e) const { return l.ring + size_t((e + r_) % l.rows) * l.stride; }
 
   // Intermediate row of extended row e once its real rows are filtered.
   I* source_of(const Lane& l, int e) const {
@@ -374,7 +381,7 @@ class Runner {
   int mode_ = 0, rowBorder_ = 0;
   bool top_ = false, bottom_ = false, left_ = false, right_ = false, extend_ = false;
   S value_[C];
-  size_t stride_ = 0;
+  size_t stride_ = 0, serialStride_ = 0;  // ring row strides in elements: threaded, one thread
   S* ext_ = nullptr;
   I* ring_ = nullptr;
   I* constRow_ = nullptr;

@@ -428,6 +428,51 @@ static void pairs_two_fixed(const S* const* rows, D* out0, D* out1, int n, const
   for (; i < n; i += 32) block_pairs_two<KF, 1, F, S>(rows, out0, out1, i, simd::mask32(n - i), K, k, sc);
 }
 
+// Float column sums of a fixed kernel size over rows that start on cache
+// lines (every load then touches one line): taps and row pointers are copied
+// into locals first, so they stay in registers across the stores (which the
+// compiler must otherwise assume may change them), and four vectors are
+// summed in tap order at a time. Rows off the line grid go through
+// block32_two instead, which loads each row once for two outputs.
+inline bool lines_aligned(const float* const* rows, int count) {
+  uintptr_t bits = 0;
+  for (int j = 0; j < count; ++j) bits |= reinterpret_cast<uintptr_t>(rows[j]);
+  return (bits & 63) == 0;
+}
+
+template <int KF>
+static void col_f32(const float* const* rows, float* out, int n, const float* K) {
+  __m512 t[KF];
+  const float* r[KF];
+  for (int j = 0; j < KF; ++j) {
+    t[j] = _mm512_set1_ps(K[j]);
+    r[j] = rows[j];
+  }
+  int i = 0;
+  for (; i + 64 <= n; i += 64) {
+    __m512 a0 = _mm512_mul_ps(_mm512_loadu_ps(r[0] + i), t[0]);
+    __m512 a1 = _mm512_mul_ps(_mm512_loadu_ps(r[0] + i + 16), t[0]);
+    __m512 a2 = _mm512_mul_ps(_mm512_loadu_ps(r[0] + i + 32), t[0]);
+    __m512 a3 = _mm512_mul_ps(_mm512_loadu_ps(r[0] + i + 48), t[0]);
+    for (int j = 1; j < KF; ++j) {
+      a0 = _mm512_add_ps(a0, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i), t[j]));
+      a1 = _mm512_add_ps(a1, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i + 16), t[j]));
+      a2 = _mm512_add_ps(a2, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i + 32), t[j]));
+      a3 = _mm512_add_ps(a3, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i + 48), t[j]));
+    }
+    _mm512_storeu_ps(out + i, a0);
+    _mm512_storeu_ps(out + i + 16, a1);
+    _mm512_storeu_ps(out + i + 32, a2);
+    _mm512_storeu_ps(out + i + 48, a3);
+  }
+  for (; i < n; i += 16) {
+    const __mmask16 m = simd::mask16(n - i);
+    __m512 a = _mm512_mul_ps(_mm512_maskz_loadu_ps(m, r[0] + i), t[0]);
+    for (int j = 1; j < KF; ++j) a = _mm512_add_ps(a, _mm512_mul_ps(_mm512_maskz_loadu_ps(m, r[j] + i), t[j]));
+    _mm512_mask_storeu_ps(out + i, m, a);
+  }
+}
+
 template <Arith A, int KF, class S, class D, class Src>
 static void dot_fixed(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
   if constexpr (A == Arith::Low) {
@@ -484,29 +529,78 @@ template <int KF>
 static void dot_shift_fixed(const float* base, int stride, float* out, int n, const float* K, int k) {
   const int total = n + (k - 1) * stride;
   int i = 0;
+  if constexpr (KF > 0) {
+    // Taps and permute indices in registers for the whole row; each source
+    // vector is loaded once and carried into the next block.
+    __m512 t[KF];
+    __m512i idx[KF];
+    const __m512i iota = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    for (int j = 0; j < KF; ++j) {
+      t[j] = _mm512_set1_ps(K[j]);
+      idx[j] = _mm512_add_epi32(iota, _mm512_set1_epi32(j * stride));
+    }
+    // Four vectors a step for short kernels, two for long ones (registers).
+    constexpr int U = KF <= 5 ? 4 : 2;
+    if (n >= 16 * U) {
+      __m512 v0 = _mm512_loadu_ps(base);
+      for (; i + 16 * U <= n; i += 16 * U) {
+        const float* p = base + i;
+        const int left = total - (i + 16 * U);
+        __m512 v[U + 1];
+        v[0] = v0;
+        for (int u = 1; u < U; ++u) v[u] = _mm512_loadu_ps(p + 16 * u);
+        v[U] = _mm512_maskz_loadu_ps(simd::mask16(left > 0 ? left : 0), p + 16 * U);
+        __m512 acc[U];
+        for (int u = 0; u < U; ++u) acc[u] = _mm512_mul_ps(v[u], t[0]);
+        for (int j = 1; j < KF; ++j)
+          for (int u = 0; u < U; ++u)
+            acc[u] = _mm512_add_ps(acc[u], _mm512_mul_ps(_mm512_permutex2var_ps(v[u], idx[j], v[u + 1]), t[j]));
+        for (int u = 0; u < U; ++u) _mm512_storeu_ps(out + i + 16 * u, acc[u]);
+        v0 = v[U];
+      }
+    }
+  }
   for (; i + 64 <= n; i += 64) block_shift<KF, 4>(base, stride, out, i, total - i, __mmask16(0xFFFF), K, k);
   for (; i < n; i += 16) block_shift<KF, 1>(base, stride, out, i, total - i, simd::mask16(n - i), K, k);
 }
 
 // Calls f(std::integral_constant<int, KF>) with KF = k for the kernel sizes
-// with unrolled bodies (3 and 5), else with KF = 0.
-template <class F>
+// with unrolled bodies (3 and 5; with kOdd also 7, 9 and 11), else KF = 0.
+template <bool kOdd, class F>
 static inline void by_size(int k, F&& f) {
   if (k == 3) return f(std::integral_constant<int, 3>{});
   if (k == 5) return f(std::integral_constant<int, 5>{});
+  if constexpr (kOdd) {
+    if (k == 7) return f(std::integral_constant<int, 7>{});
+    if (k == 9) return f(std::integral_constant<int, 9>{});
+    if (k == 11) return f(std::integral_constant<int, 11>{});
+  }
   f(std::integral_constant<int, 0>{});
+}
+
+// Float sums: the odd smoothing sizes up to 11 also get unrolled bodies with
+// the taps in registers (rows from the shifted-window kernel, columns from
+// col_f32 when the rows start on cache lines); the block kernels cover the
+// rest.
+template <class Src>
+static void dot_f32(Src src, float* out, int n, const float* K, int k, Scale sc) {
+  by_size<true>(k, [&](auto kf) {
+    constexpr int KF = kf();
+    constexpr int KB = KF <= 5 ? KF : 0;
+    if constexpr (std::is_same_v<Src, Strided<float>>) {
+      if ((k - 1) * src.stride <= 16) return dot_shift_fixed<KF>(src.base, int(src.stride), out, n, K, k);
+    } else if constexpr (KF > 0) {
+      if (lines_aligned(src.rows, k)) return col_f32<KF>(src.rows, out, n, K);
+    }
+    dot_fixed<Arith::Float, KB, float>(src, out, n, K, k, sc);
+  });
 }
 
 // The fixed-size kernels and the generic one.
 template <Arith A, class S, class D, class Src>
 static void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
-  if constexpr (A == Arith::Float && std::is_same_v<Src, Strided<S>>) {
-    if ((k - 1) * src.stride <= 16) {
-      by_size(k, [&](auto KF) { dot_shift_fixed<KF()>(src.base, int(src.stride), out, n, K, k); });
-      return;
-    }
-  }
-  by_size(k, [&](auto KF) { dot_fixed<A, KF(), S>(src, out, n, K, k, sc); });
+  if constexpr (A == Arith::Float) return dot_f32(src, out, n, K, k, sc);
+  else by_size<false>(k, [&](auto KF) { dot_fixed<A, KF(), S>(src, out, n, K, k, sc); });
 }
 
 // Two consecutive column outputs share k - 1 of their source rows: each row
@@ -571,8 +665,20 @@ static void dot_two(const S* const* rows, D* out0, D* out1, int n, const ktap_t<
     if (k == 3) pairs_two<3, S>(rows, out0, out1, n, K, k, sc);
     else if (k == 5) pairs_two<5, S>(rows, out0, out1, n, K, k, sc);
     else pairs_two<0, S>(rows, out0, out1, n, K, k, sc);
+  } else if constexpr (A == Arith::Float) {
+    by_size<true>(k, [&](auto kf) {
+      constexpr int KF = kf();
+      if constexpr (KF > 0) {
+        if (lines_aligned(rows, k + 1)) {
+          col_f32<KF>(rows, out0, n, K);
+          col_f32<KF>(rows + 1, out1, n, K);
+          return;
+        }
+      }
+      dot_two_fixed<A, (KF <= 5 ? KF : 0), S>(rows, out0, out1, n, K, k, sc);
+    });
   } else {
-    by_size(k, [&](auto KF) { dot_two_fixed<A, KF(), S>(rows, out0, out1, n, K, k, sc); });
+    by_size<false>(k, [&](auto KF) { dot_two_fixed<A, KF(), S>(rows, out0, out1, n, K, k, sc); });
   }
 }
 
