@@ -2,6 +2,8 @@
 // Gaussian filter with border: tap set-up and the separable pass pair over the row and column pipelines.
 #include "filter/gaussian.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -24,6 +26,9 @@ using u32 = uint32_t;
 // Images of at least this many pixels per permitted thread are split into
 // row stripes (the pipelines' own threshold).
 constexpr int32_t kParallelPixelsPerThread = 32768;
+// Float destinations of at least this many pixels are written with
+// non-temporal stores.
+constexpr int64_t kStreamPixels = 131072;
 
 constexpr bool type_ok(int t) {
   return t == DataType8u || t == DataType16u || t == DataType16s || t == DataType32f;
@@ -241,8 +246,11 @@ class Runner {
       // them add within 16 bits for every kernel Init makes (sum near 4096).
       int64_t sum = 0;
       for (int i = 0; i < k_; ++i) sum += std::abs(int(colTaps_[i]));
-      pairSumsFit_ = 2 * ((sum * 255 + 32) / 64) <= 32767;
+      if (2 * ((sum * 255 + 32) / 64) <= 32767) hints_ |= pipeline::kPairSumsFit;
     }
+    // A float image of at least 131072 pixels is written once and streamed
+    // past the caches.
+    if (std::is_same_v<S, float> && int64_t(w_) * h_ >= kStreamPixels) hints_ |= pipeline::kStreamOut;
   }
 
   void run() {
@@ -336,8 +344,10 @@ class Runner {
       next = last + 1;
       for (int e = base; e <= last; ++e) l.window[e - base] = source_of(l, e);
       pipeline::column_pass<I, S, C>(l.window, row_at(dst_, dstep_, y0), dstep_, ImageSize{w_, n},
-                                     colTaps_, k_, colDiv_, l.colBuf, l.threaded, pairSumsFit_);
+                                     colTaps_, k_, colDiv_, l.colBuf, l.threaded, hints_);
     }
+    // Non-temporal stores of this thread are ordered before the call returns.
+    if (hints_ & pipeline::kStreamOut) _mm_sfence();
   }
 
   bool real(int e) const { return (e >= 0 && e < h_) || (e < 0 && top_) || (e >= h_ && bottom_); }
@@ -392,7 +402,7 @@ class Runner {
   const RowTap* rowTaps_ = nullptr;
   const ColTap* colTaps_ = nullptr;
   int rowDiv_ = 1, colDiv_ = 1;
-  bool pairSumsFit_ = false;
+  unsigned hints_ = 0;  // pipeline::ColumnHint flags for the column passes
 };
 
 template <class S, int C>

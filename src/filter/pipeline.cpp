@@ -54,10 +54,13 @@ struct Scale {
   // Integer pair arithmetic may add rows j and k - 1 - j in 16 bits first:
   // the kernel is symmetric and those sums cannot leave the 16-bit range.
   bool sym;
+  // Float results go out with non-temporal stores where a row starts on a
+  // cache line (kStreamOut).
+  bool stream;
 };
 
 inline Scale make_scale(int divisor) {
-  Scale s{1.0f, 16384, false, false};
+  Scale s{1.0f, 16384, false, false, false};
   if (divisor != 0) {
     s.recip = 1.0f / float(divisor);
     s.q = int16_t(int32_t(16384.0f / float(divisor)));
@@ -169,6 +172,13 @@ static inline __m512i scale_round(__m512 f, __m512 recip, __m512 lo, __m512 hi) 
 }
 static inline __m512 to_f32(__m512i v) { return _mm512_maskz_cvtepi32_ps(0xFFFF, v); }
 
+// A vector of float results: non-temporal when asked for, whole and on a
+// cache line; else an ordinary (masked) store.
+static inline void store_f32(float* p, __mmask16 m, __m512 v, bool stream) {
+  if (stream && m == 0xFFFF && (reinterpret_cast<uintptr_t>(p) & 63) == 0) _mm512_stream_ps(p, v);
+  else _mm512_mask_storeu_ps(p, m, v);
+}
+
 // Up to U vectors of 16 outputs from i (the last under mask `last`) of the
 // float sums (32f, and 16u with float taps).
 // KF is the kernel size when fixed at compile time (3 or 5), else 0.
@@ -192,7 +202,7 @@ static inline void block32(Src src, D* out, int i, __mmask16 last, const ktap_t<
   }
   if constexpr (A == Arith::Float) {
     for (int u = 0; u < U; ++u)
-      _mm512_mask_storeu_ps(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF), acc[u]);
+      store_f32(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF), acc[u], sc.stream);
   } else {
     const __m512 recip = _mm512_set1_ps(sc.recip);
     const __m512 lo = _mm512_setzero_ps(), hi = _mm512_set1_ps(65535.f);
@@ -441,7 +451,8 @@ inline bool lines_aligned(const float* const* rows, int count) {
 }
 
 template <int KF>
-static void col_f32(const float* const* rows, float* out, int n, const float* K) {
+static void col_f32(const float* const* rows, float* out, int n, const float* K, bool stream) {
+  stream = stream && (reinterpret_cast<uintptr_t>(out) & 63) == 0;
   __m512 t[KF];
   const float* r[KF];
   for (int j = 0; j < KF; ++j) {
@@ -460,10 +471,17 @@ static void col_f32(const float* const* rows, float* out, int n, const float* K)
       a2 = _mm512_add_ps(a2, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i + 32), t[j]));
       a3 = _mm512_add_ps(a3, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i + 48), t[j]));
     }
-    _mm512_storeu_ps(out + i, a0);
-    _mm512_storeu_ps(out + i + 16, a1);
-    _mm512_storeu_ps(out + i + 32, a2);
-    _mm512_storeu_ps(out + i + 48, a3);
+    if (stream) {
+      _mm512_stream_ps(out + i, a0);
+      _mm512_stream_ps(out + i + 16, a1);
+      _mm512_stream_ps(out + i + 32, a2);
+      _mm512_stream_ps(out + i + 48, a3);
+    } else {
+      _mm512_storeu_ps(out + i, a0);
+      _mm512_storeu_ps(out + i + 16, a1);
+      _mm512_storeu_ps(out + i + 32, a2);
+      _mm512_storeu_ps(out + i + 48, a3);
+    }
   }
   for (; i < n; i += 16) {
     const __mmask16 m = simd::mask16(n - i);
@@ -590,7 +608,7 @@ static void dot_f32(Src src, float* out, int n, const float* K, int k, Scale sc)
     if constexpr (std::is_same_v<Src, Strided<float>>) {
       if ((k - 1) * src.stride <= 16) return dot_shift_fixed<KF>(src.base, int(src.stride), out, n, K, k);
     } else if constexpr (KF > 0) {
-      if (lines_aligned(src.rows, k)) return col_f32<KF>(src.rows, out, n, K);
+      if (lines_aligned(src.rows, k)) return col_f32<KF>(src.rows, out, n, K, sc.stream);
     }
     dot_fixed<Arith::Float, KB, float>(src, out, n, K, k, sc);
   });
@@ -632,8 +650,8 @@ static inline void block32_two(const S* const* rows, D* out0, D* out1, int i, __
   for (int u = 0; u < U; ++u) {
     const __mmask16 m = u == U - 1 ? last : __mmask16(0xFFFF);
     if constexpr (A == Arith::Float) {
-      _mm512_mask_storeu_ps(out0 + i + 16 * u, m, a0[u]);
-      _mm512_mask_storeu_ps(out1 + i + 16 * u, m, a1[u]);
+      store_f32(out0 + i + 16 * u, m, a0[u], sc.stream);
+      store_f32(out1 + i + 16 * u, m, a1[u], sc.stream);
     } else {
       store_u16(out0 + i + 16 * u, m, scale_round(a0[u], recip, lo, hi));
       store_u16(out1 + i + 16 * u, m, scale_round(a1[u], recip, lo, hi));
@@ -670,8 +688,8 @@ static void dot_two(const S* const* rows, D* out0, D* out1, int n, const ktap_t<
       constexpr int KF = kf();
       if constexpr (KF > 0) {
         if (lines_aligned(rows, k + 1)) {
-          col_f32<KF>(rows, out0, n, K);
-          col_f32<KF>(rows + 1, out1, n, K);
+          col_f32<KF>(rows, out0, n, K, sc.stream);
+          col_f32<KF>(rows + 1, out1, n, K, sc.stream);
           return;
         }
       }
@@ -881,11 +899,12 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
 
 template <class S, class D, int C, bool kLow>
 void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const tap_t<S>* kernel,
-                 int k, int divisor, void* buffer, bool threaded, bool pairSumsFit) {
+                 int k, int divisor, void* buffer, bool threaded, unsigned hints) {
   constexpr Arith A = arith_of<S, kLow, false>();
   const bool vec = use_avx512();
   Scale sc = make_scale(divisor);
-  if constexpr (A == Arith::Int) sc.sym = pairSumsFit && symmetric(kernel, k);
+  if constexpr (A == Arith::Int) sc.sym = (hints & kPairSumsFit) && symmetric(kernel, k);
+  if constexpr (A == Arith::Float) sc.stream = (hints & kStreamOut) != 0;
   const int n = roi.width * C, h = roi.height;
 
   if constexpr (!column_threaded<S>()) {
@@ -973,7 +992,7 @@ ZUV_ROW_PIPELINE_32F_TABLE(X)
 #define X(name, query, S, D, C, low)                                                            \
   template int32_t column_buffer_size<S, D, C, low>(ImageSize, int, int);                       \
   template void column_pass<S, D, C, low>(const S* const*, D*, int, ImageSize, const tap_t<S>*, \
-                                          int, int, void*, bool, bool);
+                                          int, int, void*, bool, unsigned);
 ZUV_COLUMN_PIPELINE_TABLE(X)
 ZUV_COLUMN_PIPELINE_32F_TABLE(X)
 #undef X

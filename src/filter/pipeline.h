@@ -46,13 +46,22 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
               int k, int anchor, int border, S borderValue, int divisor, void* buffer,
               bool threaded = true);
 
+// Hints a caller that knows its data may give the column pass (bit flags).
+enum ColumnHint : unsigned {
+  // src[y + j][x] + src[y + k - 1 - j][x] stays within the 16-bit range for
+  // every output, which lets a symmetric kernel add those rows before
+  // multiplying (same results, fewer multiplies).
+  kPairSumsFit = 1,
+  // The destination is one part of a large image written once: float rows
+  // that start on a cache line are written with non-temporal stores. The
+  // caller ends its writes with a store fence.
+  kStreamOut = 2,
+};
+
 // Column pass: destination row y combines src[y .. y + k - 1].
-// `pairSumsFit` promises that src[y + j][x] + src[y + k - 1 - j][x] stays
-// within the 16-bit range for every output, which lets a symmetric kernel
-// add those rows before multiplying (same results, fewer multiplies).
 template <class S, class D, int C, bool kLow = false>
 void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const tap_t<S>* kernel,
-                 int k, int divisor, void* buffer, bool threaded = true, bool pairSumsFit = false);
+                 int k, int divisor, void* buffer, bool threaded = true, unsigned hints = 0);
 
 }  // namespace zuv::pipeline
 
