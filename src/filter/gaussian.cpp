@@ -307,6 +307,10 @@ class Runner {
   int lanes() const {
     const int T = owncvGetMaxNumThreads();
     if (T < 2 || extend_ || parallel::area32(ImageSize{w_, h_}) < kParallelPixelsPerThread * T) return 1;
+    // One image as source and destination: a stripe's first rows read what
+    // the stripe above writes last, so such calls keep to one thread (which
+    // reads every source row before writing over it).
+    if (overlaps()) return 1;
     const int n = std::min(T, (m_ + k_) / k_);
     if (n < 2 || (m_ + k_) / n > kLaneWindow) return 1;
     const size_t rows = size_t((m_ + k_) / n), K = size_t(k_);
@@ -348,6 +352,18 @@ class Runner {
     }
     // Non-temporal stores of this thread are ordered before the call returns.
     if (hints_ & pipeline::kStreamOut) _mm_sfence();
+  }
+
+  // Whether the source rows that may be read (the region with a kernel
+  // radius around it) and the destination rows share memory. Steps are
+  // positive (checked).
+  bool overlaps() const {
+    const int64_t px = int64_t(C) * int64_t(sizeof(S)), rr = r_ + 1;
+    const uintptr_t s = reinterpret_cast<uintptr_t>(src_), d = reinterpret_cast<uintptr_t>(dst_);
+    const uintptr_t s0 = s - uintptr_t(rr * sstep_ + rr * px);
+    const uintptr_t s1 = s + uintptr_t((h_ - 1 + rr) * int64_t(sstep_) + (w_ + rr) * px);
+    const uintptr_t d1 = d + uintptr_t(int64_t(h_ - 1) * dstep_ + w_ * px);
+    return s0 < d1 && d < s1;
   }
 
   bool real(int e) const { return (e >= 0 && e < h_) || (e < 0 && top_) || (e >= h_ && bottom_); }

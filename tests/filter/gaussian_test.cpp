@@ -361,6 +361,28 @@ TEST(Gaussian, ThreadCountInvariance) {
   }
 }
 
+// One image as source and destination gives the out-of-place result, also
+// where a separate destination would be split over threads.
+TEST(Gaussian, InPlaceMatchesOutOfPlace) {
+  std::mt19937 rng(21);
+  for (int threads : {1, 2}) {
+    ThreadCount tc(threads);
+    GuardedImage<uint8_t> a(640, 300);
+    GuardedImage<float> f(640, 300);
+    a.fill_random(rng);
+    f.fill_random(rng);
+    GuardedImage<uint8_t> a2(640, 300);
+    GuardedImage<float> f2(640, 300);
+    Prepared p8(a.size(), 5, DataType8u, 1, BorderRepl, 1.5f), p32(f.size(), 7, DataType32f, 1, BorderMirror, 2.f);
+    ASSERT_EQ(zuviFilterGaussianBorder_8u_C1R(a.data(), a.step(), a2.data(), a2.step(), a.size(), 0, p8.state(), p8.buf->base()), StatusOk);
+    ASSERT_EQ(zuviFilterGaussianBorder_8u_C1R(a.data(), a.step(), a.data(), a.step(), a.size(), 0, p8.state(), p8.buf->base()), StatusOk);
+    ASSERT_EQ(zuviFilterGaussianBorder_32f_C1R(f.data(), f.step(), f2.data(), f2.step(), f.size(), p32.state(), p32.buf->base(), 0.f), StatusOk);
+    ASSERT_EQ(zuviFilterGaussianBorder_32f_C1R(f.data(), f.step(), f.data(), f.step(), f.size(), p32.state(), p32.buf->base(), 0.f), StatusOk);
+    EXPECT_TRUE(a.pixels() == a2.pixels()) << threads;
+    EXPECT_TRUE(f.pixels() == f2.pixels()) << threads;
+  }
+}
+
 TEST(Gaussian, BufferSizes) {
   for (int t : {1, 2, 3})
     for (const ImageSize r : {ImageSize{100, 10}, ImageSize{1, 1}, ImageSize{640, 480}, ImageSize{7, 3}})
