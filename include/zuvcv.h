@@ -340,7 +340,9 @@ ZUV_API Status zuviFilterRowBorderPipeline_32f_C1R(const float* pSrc, int srcSte
 ZUV_API Status zuviFilterRowBorderPipeline_32f_C3R(const float* pSrc, int srcStep, float* const* ppDst, ImageSize roiSize, const float* pKernel, int kernelSize, int anchor, BorderType borderType, uint8_t* pBuffer, float borderValue);
 
 /* Column pass: pDst(y, x) = sum_j pKernel[j] * ppSrc[y + j][x] over h + kernelSize - 1
-   caller rows (no border generated); scaling and rounding as in the row pass. */
+   caller rows (no border generated); scaling and rounding as in the row pass.
+   The 32f forms write regions of at least 131072 pixels with non-temporal
+   stores where a destination row starts on a 64-byte boundary. */
 ZUV_API Status zuviFilterColumnPipeline_16s_C1R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
 ZUV_API Status zuviFilterColumnPipeline_16s_C3R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
 ZUV_API Status zuviFilterColumnPipeline_16u_C1R(const uint16_t* const* ppSrc, uint16_t* pDst, int dstStep, ImageSize roiSize, const uint16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
