@@ -274,8 +274,7 @@ class Runner {
     const int rows = (m_ + k_) / n;
     uint8_t* rowBase = align_up(rowBuf_, 64);
     uint8_t* colBase = align_up(colBuf_, 64);
-    const size_t rowLane = ((rowShare_ - 63) / size_t(n)) & ~size_t(63);
-    const size_t colLane = ((colShare_ - 63) / size_t(n)) & ~size_t(63);
+    const size_t rowLane = lane_share(rowShare_, n), colLane = lane_share(colShare_, n);
     parallel::for_stripes_of(h_, n, [&](int t, int y0, int count) {
       I* window[kLaneWindow];
       const Lane l{ring_ + size_t(t) * size_t(rows) * stride_, rows, stride_, window,
@@ -319,10 +318,13 @@ class Runner {
     const size_t colNeed = std::is_same_v<S, float>      ? 0
                            : std::is_same_v<S, uint16_t> ? 32 + 4 * K + 64
                                                          : 32 + 8 * (rows + K) + 64;
-    if (((rowShare_ - 63) / size_t(n) & ~size_t(63)) < rowNeed) return 1;
-    if (((colShare_ - 63) / size_t(n) & ~size_t(63)) < colNeed) return 1;
+    if (lane_share(rowShare_, n) < rowNeed || lane_share(colShare_, n) < colNeed) return 1;
     return n;
   }
+
+  // Bytes of one thread's cache-line-aligned share of a buffer area of
+  // `bytes` usable bytes (its start rounded up to a line first).
+  static size_t lane_share(size_t bytes, int n) { return ((bytes - 63) / size_t(n)) & ~size_t(63); }
 
   // Destination rows [y0, y1) in blocks: source rows (and the in-memory rows
   // above and below) are row-filtered once into the lane's ring; a window of

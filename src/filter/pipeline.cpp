@@ -174,6 +174,20 @@ static inline __m512i scale_round(__m512 f, __m512 recip, __m512 lo, __m512 hi) 
 }
 static inline __m512 to_f32(__m512i v) { return _mm512_maskz_cvtepi32_ps(0xFFFF, v); }
 
+// Calls f(std::integral_constant<int, KF>) with KF = k for the kernel sizes
+// with unrolled bodies (3 and 5; with kOdd also 7, 9 and 11), else KF = 0.
+template <bool kOdd, class F>
+static inline void by_size(int k, F&& f) {
+  if (k == 3) return f(std::integral_constant<int, 3>{});
+  if (k == 5) return f(std::integral_constant<int, 5>{});
+  if constexpr (kOdd) {
+    if (k == 7) return f(std::integral_constant<int, 7>{});
+    if (k == 9) return f(std::integral_constant<int, 9>{});
+    if (k == 11) return f(std::integral_constant<int, 11>{});
+  }
+  f(std::integral_constant<int, 0>{});
+}
+
 // A vector of float results: non-temporal when asked for, whole and on a
 // cache line; else an ordinary (masked) store.
 static inline void store_f32(float* p, __mmask16 m, __m512 v, bool stream) {
@@ -285,6 +299,14 @@ static inline int32_t tap_pair(const int16_t* K, int j, int k) {
 // scaled with the saturation left to the packing (|divisor| >= 2).
 enum class Finish { Unit, Clamp, Free };
 
+// Calls f(std::integral_constant<Finish, F>) with the finish of a scale.
+template <class Fn>
+static inline void by_finish(Scale sc, Fn&& f) {
+  if (sc.recip == 1.0f) f(std::integral_constant<Finish, Finish::Unit>{});
+  else if (sc.unclamped) f(std::integral_constant<Finish, Finish::Free>{});
+  else f(std::integral_constant<Finish, Finish::Clamp>{});
+}
+
 template <class D, Finish F>
 static inline __m512i finish_pairs(__m512i lo, __m512i hi, __m512 recip) {
   constexpr __mmask16 kAll = 0xFFFF;
@@ -384,12 +406,8 @@ static inline void pairs_row(Src src, D* out, int n, const int16_t* K, int k, Sc
   int i = 0;
   if (sc.sym) {
     // Symmetric smoothing kernels up to 11 taps get fully unrolled bodies.
-    if constexpr (KF == 0) {
-      if (k == 7) return sym_row<7, F, S>(src, out, n, K, k, sc);
-      if (k == 9) return sym_row<9, F, S>(src, out, n, K, k, sc);
-      if (k == 11) return sym_row<11, F, S>(src, out, n, K, k, sc);
-    }
-    sym_row<KF, F, S>(src, out, n, K, k, sc);
+    if constexpr (KF == 0) by_size<true>(k, [&](auto kf) { sym_row<kf(), F, S>(src, out, n, K, k, sc); });
+    else sym_row<KF, F, S>(src, out, n, K, k, sc);
   } else {
     for (; i + 64 <= n; i += 64) block_pairs<KF, 2, F, S>(src, out, i, __mmask32(~0u), K, k, sc);
     for (; i < n; i += 32) block_pairs<KF, 1, F, S>(src, out, i, simd::mask32(n - i), K, k, sc);
@@ -454,7 +472,6 @@ inline bool lines_aligned(const float* const* rows, int count) {
 
 template <int KF>
 static void col_f32(const float* const* rows, float* out, int n, const float* K, bool stream) {
-  stream = stream && (reinterpret_cast<uintptr_t>(out) & 63) == 0;
   __m512 t[KF];
   const float* r[KF];
   for (int j = 0; j < KF; ++j) {
@@ -473,23 +490,16 @@ static void col_f32(const float* const* rows, float* out, int n, const float* K,
       a2 = _mm512_add_ps(a2, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i + 32), t[j]));
       a3 = _mm512_add_ps(a3, _mm512_mul_ps(_mm512_loadu_ps(r[j] + i + 48), t[j]));
     }
-    if (stream) {
-      _mm512_stream_ps(out + i, a0);
-      _mm512_stream_ps(out + i + 16, a1);
-      _mm512_stream_ps(out + i + 32, a2);
-      _mm512_stream_ps(out + i + 48, a3);
-    } else {
-      _mm512_storeu_ps(out + i, a0);
-      _mm512_storeu_ps(out + i + 16, a1);
-      _mm512_storeu_ps(out + i + 32, a2);
-      _mm512_storeu_ps(out + i + 48, a3);
-    }
+    store_f32(out + i, 0xFFFF, a0, stream);
+    store_f32(out + i + 16, 0xFFFF, a1, stream);
+    store_f32(out + i + 32, 0xFFFF, a2, stream);
+    store_f32(out + i + 48, 0xFFFF, a3, stream);
   }
   for (; i < n; i += 16) {
     const __mmask16 m = simd::mask16(n - i);
     __m512 a = _mm512_mul_ps(_mm512_maskz_loadu_ps(m, r[0] + i), t[0]);
     for (int j = 1; j < KF; ++j) a = _mm512_add_ps(a, _mm512_mul_ps(_mm512_maskz_loadu_ps(m, r[j] + i), t[j]));
-    _mm512_mask_storeu_ps(out + i, m, a);
+    store_f32(out + i, m, a, stream);
   }
 }
 
@@ -505,9 +515,7 @@ static void dot_fixed(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale s
     for (; i + 64 <= n; i += 64) block_u32<KF, 4>(src, out, i, __mmask16(0xFFFF), K, k, sc);
     for (; i < n; i += 16) block_u32<KF, 1>(src, out, i, simd::mask16(n - i), K, k, sc);
   } else if constexpr (A == Arith::Int) {
-    if (sc.recip == 1.0f) pairs_row<KF, Finish::Unit, S>(src, out, n, K, k, sc);
-    else if (sc.unclamped) pairs_row<KF, Finish::Free, S>(src, out, n, K, k, sc);
-    else pairs_row<KF, Finish::Clamp, S>(src, out, n, K, k, sc);
+    by_finish(sc, [&](auto F) { pairs_row<KF, F(), S>(src, out, n, K, k, sc); });
   } else {
     int i = 0;
     for (; i + 64 <= n; i += 64) block32<A, KF, 4, S>(src, out, i, __mmask16(0xFFFF), K, k, sc);
@@ -584,20 +592,6 @@ static void dot_shift_fixed(const float* base, int stride, float* out, int n, co
   for (; i < n; i += 16) block_shift<KF, 1>(base, stride, out, i, total - i, simd::mask16(n - i), K, k);
 }
 
-// Calls f(std::integral_constant<int, KF>) with KF = k for the kernel sizes
-// with unrolled bodies (3 and 5; with kOdd also 7, 9 and 11), else KF = 0.
-template <bool kOdd, class F>
-static inline void by_size(int k, F&& f) {
-  if (k == 3) return f(std::integral_constant<int, 3>{});
-  if (k == 5) return f(std::integral_constant<int, 5>{});
-  if constexpr (kOdd) {
-    if (k == 7) return f(std::integral_constant<int, 7>{});
-    if (k == 9) return f(std::integral_constant<int, 9>{});
-    if (k == 11) return f(std::integral_constant<int, 11>{});
-  }
-  f(std::integral_constant<int, 0>{});
-}
-
 // Float sums: the odd smoothing sizes up to 11 also get unrolled bodies with
 // the taps in registers (rows from the shifted-window kernel, columns from
 // col_f32 when the rows start on cache lines); the block kernels cover the
@@ -672,9 +666,7 @@ static void dot_two_fixed(const S* const* rows, D* out0, D* out1, int n, const k
 template <int KF, class S, class D>
 static void pairs_two(const S* const* rows, D* out0, D* out1, int n, const int16_t* K, int k,
                       Scale sc) {
-  if (sc.recip == 1.0f) pairs_two_fixed<KF, Finish::Unit, S>(rows, out0, out1, n, K, k, sc);
-  else if (sc.unclamped) pairs_two_fixed<KF, Finish::Free, S>(rows, out0, out1, n, K, k, sc);
-  else pairs_two_fixed<KF, Finish::Clamp, S>(rows, out0, out1, n, K, k, sc);
+  by_finish(sc, [&](auto F) { pairs_two_fixed<KF, F(), S>(rows, out0, out1, n, K, k, sc); });
 }
 
 // Column outputs y and y + 1 from rows[0 .. k] (all but the Low variants).
@@ -682,9 +674,7 @@ template <Arith A, class S, class D>
 static void dot_two(const S* const* rows, D* out0, D* out1, int n, const ktap_t<A>* K, int k,
                     Scale sc) {
   if constexpr (A == Arith::Int) {
-    if (k == 3) pairs_two<3, S>(rows, out0, out1, n, K, k, sc);
-    else if (k == 5) pairs_two<5, S>(rows, out0, out1, n, K, k, sc);
-    else pairs_two<0, S>(rows, out0, out1, n, K, k, sc);
+    by_size<false>(k, [&](auto KF) { pairs_two<KF(), S>(rows, out0, out1, n, K, k, sc); });
   } else if constexpr (A == Arith::Float) {
     by_size<true>(k, [&](auto kf) {
       constexpr int KF = kf();

@@ -354,38 +354,16 @@ static void pair(const T* a, const T* b, T* out, int n) {
   if (x < n) stn(out + x, vpick<T, kMax>(ldn(a + x, n - x), ldn(b + x, n - x)), n - x);
 }
 
-// The same with the window length fixed, unrolled.
+// out[i] = extremum of v[i], v[i + s], ..., v[i + (w - 1) s] (w <= kDirectCols);
+// W > 0 fixes the window length at compile time so the inner loop unrolls.
+// A fold over the w shifted row pointers; in place (out == v) each block
+// loads everything before its stores.
 template <class T, bool kMax, int W>
-static void window_fixed(const T* v, T* out, int n, int s) {
-  constexpr int kL = kLanes<T>;
-  int x = 0;
-  // In place (out == v) the four blocks load everything before any store.
-  for (; x + 4 * kL <= n; x += 4 * kL) {
-    const T* p = v + x;
-    __m512i a0 = ld(p), a1 = ld(p + kL), a2 = ld(p + 2 * kL), a3 = ld(p + 3 * kL);
-    for (int k = 1; k < W; ++k) {
-      const T* q = p + k * s;
-      a0 = vpick<T, kMax>(a0, ld(q));
-      a1 = vpick<T, kMax>(a1, ld(q + kL));
-      a2 = vpick<T, kMax>(a2, ld(q + 2 * kL));
-      a3 = vpick<T, kMax>(a3, ld(q + 3 * kL));
-    }
-    st(out + x, a0);
-    st(out + x + kL, a1);
-    st(out + x + 2 * kL, a2);
-    st(out + x + 3 * kL, a3);
-  }
-  for (; x + kL <= n; x += kL) {
-    __m512i acc = ld(v + x);
-    for (int k = 1; k < W; ++k) acc = vpick<T, kMax>(acc, ld(v + x + k * s));
-    st(out + x, acc);
-  }
-  if (x < n) {
-    const int m = n - x;
-    __m512i acc = ldn(v + x, m);
-    for (int k = 1; k < W; ++k) acc = vpick<T, kMax>(acc, ldn(v + x + k * s, m));
-    stn(out + x, acc, m);
-  }
+static void window_fixed(const T* v, T* out, int n, int s, int wdyn = W) {
+  const int w = W > 0 ? W : wdyn;
+  const T* p[kDirectCols];
+  for (int k = 0; k < w; ++k) p[k] = v + ptrdiff_t(k) * s;
+  fold_from<T, kMax, W>(p, w, out, 0, n);
 }
 
 // c0 advanced by R bytes, the bytes past its end coming from c1; h is c0
@@ -450,36 +428,7 @@ static void window(const T* v, T* out, int n, int w, int s) {
     case 3: return window_steps<T, kMax, 3>(v, out, n, s);
     case 4: return window_steps<T, kMax, 4>(v, out, n, s);
     case 5: return window_fixed<T, kMax, 5>(v, out, n, s);
-    default: break;
-  }
-  constexpr int kL = kLanes<T>;
-  int x = 0;
-  // In place (out == v) the four blocks load everything before any store.
-  for (; x + 4 * kL <= n; x += 4 * kL) {
-    const T* p = v + x;
-    __m512i a0 = ld(p), a1 = ld(p + kL), a2 = ld(p + 2 * kL), a3 = ld(p + 3 * kL);
-    for (int k = 1; k < w; ++k) {
-      p += s;
-      a0 = vpick<T, kMax>(a0, ld(p));
-      a1 = vpick<T, kMax>(a1, ld(p + kL));
-      a2 = vpick<T, kMax>(a2, ld(p + 2 * kL));
-      a3 = vpick<T, kMax>(a3, ld(p + 3 * kL));
-    }
-    st(out + x, a0);
-    st(out + x + kL, a1);
-    st(out + x + 2 * kL, a2);
-    st(out + x + 3 * kL, a3);
-  }
-  for (; x + kL <= n; x += kL) {
-    __m512i acc = ld(v + x);
-    for (int k = 1; k < w; ++k) acc = vpick<T, kMax>(acc, ld(v + x + k * s));
-    st(out + x, acc);
-  }
-  if (x < n) {
-    const int m = n - x;
-    __m512i acc = ldn(v + x, m);
-    for (int k = 1; k < w; ++k) acc = vpick<T, kMax>(acc, ldn(v + x + k * s, m));
-    stn(out + x, acc, m);
+    default: return window_fixed<T, kMax, 0>(v, out, n, s, w);
   }
 }
 
