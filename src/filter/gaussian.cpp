@@ -356,14 +356,16 @@ class Runner {
     if (hints_ & pipeline::kStreamOut) _mm_sfence();
   }
 
-  // Whether the source rows that may be read (the region with a kernel
-  // radius around it) and the destination rows share memory. Steps are
-  // positive (checked).
+  // Whether the source pixels that may be read (the region, widened by the
+  // kernel radius on the sides whose pixels are in memory) and the
+  // destination share memory. Steps are positive (checked).
   bool overlaps() const {
-    const int64_t px = int64_t(C) * int64_t(sizeof(S)), rr = r_ + 1;
+    const int64_t px = int64_t(C) * int64_t(sizeof(S));
+    const int64_t up = top_ ? r_ : 0, down = bottom_ ? r_ : 0;
+    const int64_t before = left_ ? r_ : 0, after = right_ ? r_ : 0;
     const uintptr_t s = reinterpret_cast<uintptr_t>(src_), d = reinterpret_cast<uintptr_t>(dst_);
-    const uintptr_t s0 = s - uintptr_t(rr * sstep_ + rr * px);
-    const uintptr_t s1 = s + uintptr_t((h_ - 1 + rr) * int64_t(sstep_) + (w_ + rr) * px);
+    const uintptr_t s0 = s - uintptr_t(up * sstep_ + before * px);
+    const uintptr_t s1 = s + uintptr_t((h_ - 1 + down) * int64_t(sstep_) + (w_ + after) * px);
     const uintptr_t d1 = d + uintptr_t(int64_t(h_ - 1) * dstep_ + w_ * px);
     return s0 < d1 && d < s1;
   }
