@@ -431,8 +431,9 @@ ZUV_API Status zuviFilterGaussianGetBufferSize(ImageSize roiSize, int kernelSize
 ZUV_API Status zuviFilterGaussianInit(ImageSize roiSize, int kernelSize, BorderType borderType, DataType dataType, int numChannels, GaussianSpec* pSpec, uint8_t* pBuffer, float sigma);
 /* Separable Gaussian blur with the border of the state block; borderValue is
    the constant of mode 0 (one value per channel for C3). Regions of at least
-   32768 pixels per permitted thread run as two row stripes (results do not
-   depend on it); float destinations of at least 131072 pixels are written
+   32768 pixels per permitted thread run as row stripes, one per thread, each
+   in work memory of its own allocated for the call (results do not depend on
+   it; without that memory the call runs on one thread); float destinations of at least 131072 pixels are written
    with non-temporal stores, so they are not left in the caches. */
 ZUV_API Status zuviFilterGaussianBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, uint8_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);
 ZUV_API Status zuviFilterGaussianBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, const uint8_t borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer);

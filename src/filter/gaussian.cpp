@@ -194,13 +194,12 @@ class Runner {
     extend_ = C == 3 && mode_ == BorderConst && !(left_ && right_);
 
     const u32 W = ((u32(w_) + u32(k_)) * C + 7) / 8 * 8;
-    stride_ = W;
-    // Rows padded to whole cache lines where the ring has room for it (one
-    // thread uses m + k - 1 of its m + k rows): the vector passes then never
-    // split a load or store across two lines.
-    const size_t padded = (size_t(W) * sizeof(I) + 63) / 64 * 64 / sizeof(I);
+    // Rows padded to whole cache lines where the ring has room for it (it
+    // holds m + k rows, one thread uses m + k - 1): the vector passes then
+    // never split a load or store across two lines.
+    padded_ = (size_t(W) * sizeof(I) + 63) / 64 * 64 / sizeof(I);
     const size_t usable = (size_t(lay.ring) - 63) / sizeof(I);
-    serialStride_ = size_t(m_ + k_ - 1) * padded <= usable ? padded : W;
+    serialStride_ = size_t(m_ + k_ - 1) * padded_ <= usable ? padded_ : W;
     uint8_t* p = buffer;
     uint8_t* scratch = align_up(p, 16);
     p += lay.scratch;
@@ -212,8 +211,6 @@ class Runner {
     p += lay.cols;
     window_ = reinterpret_cast<I**>(align_up(p, 8));
 
-    rowShare_ = lay.rows - 32;
-    colShare_ = lay.cols - 32;
     ext_ = reinterpret_cast<S*>(scratch);
     // The row-filtered constant row follows the extended row (and the float
     // taps) in the scratch area: 2W bytes on (2W floats for 32f).
@@ -267,20 +264,30 @@ class Runner {
       stripe(0, h_, whole());
       return;
     }
-    // Each thread gets 1/n of the ring and cache-line-aligned shares of the
-    // pipeline buffers (threads rewrite their pointer slices and border
-    // pieces row after row), keeps its window on its own stack, and runs its
-    // stripe with blocks of rows - (k - 1) destination rows.
-    const int rows = (m_ + k_) / n;
-    uint8_t* rowBase = align_up(rowBuf_, 64);
-    uint8_t* colBase = align_up(colBuf_, 64);
-    const size_t rowLane = lane_share(rowShare_, n), colLane = lane_share(colShare_, n);
+    // Each thread runs a stripe of rows in work memory of its own: a ring of
+    // the serial depth, its window and the pipelines' buffers, starting on a
+    // page of its own. Threads then never write lines near each other's (on
+    // some machines streams of writes by two cores into one page run several
+    // times slower), and blocks stay m rows tall. Without that memory the
+    // call runs on one thread.
+    const int deep = m_ + k_ - 1;
+    const size_t ringBytes = round_up(size_t(deep) * padded_ * sizeof(I), 64);
+    const size_t windowBytes = round_up(size_t(deep) * sizeof(I*), 64);
+    const size_t rowBytes = round_up(row_need(deep), 64);
+    const size_t share = round_up(ringBytes + windowBytes + rowBytes + col_need(deep), kPage);
+    uint8_t* mem = static_cast<uint8_t*>(zuvsMalloc_bytes(int64_t(share) * n + kPage, 1));
+    if (!mem) {
+      stripe(0, h_, whole());
+      return;
+    }
+    uint8_t* base = align_up(mem, kPage);
     parallel::for_stripes_of(h_, n, [&](int t, int y0, int count) {
-      I* window[kLaneWindow];
-      const Lane l{ring_ + size_t(t) * size_t(rows) * stride_, rows, stride_, window,
-                   rowBase + t * rowLane, colBase + t * colLane, false};
+      uint8_t* p = base + size_t(t) * share;
+      const Lane l{reinterpret_cast<I*>(p), deep, padded_, reinterpret_cast<I**>(p + ringBytes),
+                   p + ringBytes + windowBytes, p + ringBytes + windowBytes + rowBytes, false};
       stripe(y0, y0 + count, l);
     });
+    zuvsFree(mem);
   }
 
  private:
@@ -298,11 +305,8 @@ class Runner {
 
   Lane whole() const { return Lane{ring_, m_ + k_ - 1, serialStride_, window_, rowBuf_, colBuf_, true}; }
 
-  // Threads that share the filter: the ring holds m + k rows and a thread
-  // needs k of them. Rows extended here (C3 constants) use the one scratch
-  // row, so they stay on one thread, as do kernels too long for a window on
-  // the stack or buffers whose shares would not hold a thread's passes.
-  static constexpr int kLaneWindow = 512;
+  // Threads that share the filter. Rows extended here (C3 constants) use the
+  // one scratch row, so they stay on one thread.
   int lanes() const {
     const int T = owncvGetMaxNumThreads();
     if (T < 2 || extend_ || parallel::area32(ImageSize{w_, h_}) < kParallelPixelsPerThread * T) return 1;
@@ -310,21 +314,23 @@ class Runner {
     // the stripe above writes last, so such calls keep to one thread (which
     // reads every source row before writing over it).
     if (overlaps()) return 1;
-    const int n = std::min(T, (m_ + k_) / k_);
-    if (n < 2 || (m_ + k_) / n > kLaneWindow) return 1;
-    const size_t rows = size_t((m_ + k_) / n), K = size_t(k_);
-    const size_t rowNeed = 16 + 8 * (rows + K) + 64 + 4 * (K - 1) * C * sizeof(S) + 64;
-    // Column passes use no buffer for 32f, float taps for 16u, pointers otherwise.
-    const size_t colNeed = std::is_same_v<S, float>      ? 0
-                           : std::is_same_v<S, uint16_t> ? 32 + 4 * K + 64
-                                                         : 32 + 8 * (rows + K) + 64;
-    if (lane_share(rowShare_, n) < rowNeed || lane_share(colShare_, n) < colNeed) return 1;
-    return n;
+    return std::min(T, h_);
   }
 
-  // Bytes of one thread's cache-line-aligned share of a buffer area of
-  // `bytes` usable bytes (its start rounded up to a line first).
-  static size_t lane_share(size_t bytes, int n) { return ((bytes - 63) / size_t(n)) & ~size_t(63); }
+  // Bytes the row and column passes over blocks from `rows` ring rows need.
+  size_t row_need(int rows) const {
+    const size_t K = size_t(k_);
+    return 16 + 8 * (size_t(rows) + K) + 64 + 4 * (K - 1) * C * sizeof(S) + 64;
+  }
+  size_t col_need(int rows) const {
+    // Column passes use no buffer for 32f, float taps for 16u, pointers otherwise.
+    const size_t K = size_t(k_);
+    return std::is_same_v<S, float>      ? 0
+           : std::is_same_v<S, uint16_t> ? 32 + 4 * K + 64
+                                         : 32 + 8 * (size_t(rows) + K) + 64;
+  }
+  static constexpr size_t kPage = 4096;
+  static constexpr size_t round_up(size_t v, size_t a) { return (v + a - 1) / a * a; }
 
   // Destination rows [y0, y1) in blocks: source rows (and the in-memory rows
   // above and below) are row-filtered once into the lane's ring; a window of
@@ -411,14 +417,13 @@ class Runner {
   int mode_ = 0, rowBorder_ = 0;
   bool top_ = false, bottom_ = false, left_ = false, right_ = false, extend_ = false;
   S value_[C];
-  size_t stride_ = 0, serialStride_ = 0;  // ring row strides in elements: threaded, one thread
+  size_t padded_ = 0, serialStride_ = 0;  // ring row strides in elements: whole lines, one thread
   S* ext_ = nullptr;
   I* ring_ = nullptr;
   I* constRow_ = nullptr;
   I** window_ = nullptr;
   uint8_t* rowBuf_ = nullptr;
   uint8_t* colBuf_ = nullptr;
-  size_t rowShare_ = 0, colShare_ = 0;  // usable bytes after the aligned starts
   const RowTap* rowTaps_ = nullptr;
   const ColTap* colTaps_ = nullptr;
   int rowDiv_ = 1, colDiv_ = 1;
