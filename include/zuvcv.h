@@ -341,7 +341,7 @@ ZUV_API Status zuviFilterRowBorderPipeline_32f_C3R(const float* pSrc, int srcSte
 
 /* Column pass: pDst(y, x) = sum_j pKernel[j] * ppSrc[y + j][x] over h + kernelSize - 1
    caller rows (no border generated); scaling and rounding as in the row pass.
-   The 32f forms write regions of at least 131072 pixels with non-temporal
+   The 32f forms write regions of at least 65536 pixels with non-temporal
    stores where a destination row starts on a 64-byte boundary. */
 ZUV_API Status zuviFilterColumnPipeline_16s_C1R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
 ZUV_API Status zuviFilterColumnPipeline_16s_C3R(const int16_t* const* ppSrc, int16_t* pDst, int dstStep, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer);
@@ -433,8 +433,9 @@ ZUV_API Status zuviFilterGaussianInit(ImageSize roiSize, int kernelSize, BorderT
    the constant of mode 0 (one value per channel for C3). Regions of at least
    32768 pixels per permitted thread run as row stripes, one per thread, each
    in work memory of its own allocated for the call (results do not depend on
-   it; without that memory the call runs on one thread); float destinations of at least 131072 pixels are written
-   with non-temporal stores, so they are not left in the caches. */
+   it; without that memory the call runs on one thread); float destinations
+   of at least 65536 pixels are written with non-temporal stores, so they are
+   not left in the caches. */
 ZUV_API Status zuviFilterGaussianBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, uint8_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);
 ZUV_API Status zuviFilterGaussianBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, const uint8_t borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer);
 ZUV_API Status zuviFilterGaussianBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, uint16_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);

@@ -26,9 +26,6 @@ using u32 = uint32_t;
 // Images of at least this many pixels per permitted thread are split into
 // row stripes (the pipelines' own threshold).
 constexpr int32_t kParallelPixelsPerThread = 32768;
-// Float destinations of at least this many pixels are written with
-// non-temporal stores.
-constexpr int64_t kStreamPixels = 131072;
 
 constexpr bool type_ok(int t) {
   return t == DataType8u || t == DataType16u || t == DataType16s || t == DataType32f;
@@ -245,9 +242,9 @@ class Runner {
       for (int i = 0; i < k_; ++i) sum += std::abs(int(colTaps_[i]));
       if (2 * ((sum * 255 + 32) / 64) <= 32767) hints_ |= pipeline::kPairSumsFit;
     }
-    // A float image of at least 131072 pixels is written once and streamed
+    // A float image of at least kStreamPixels pixels is written once and streamed
     // past the caches.
-    if (std::is_same_v<S, float> && int64_t(w_) * h_ >= kStreamPixels) hints_ |= pipeline::kStreamOut;
+    if (std::is_same_v<S, float> && int64_t(w_) * h_ >= pipeline::kStreamPixels) hints_ |= pipeline::kStreamOut;
   }
 
   void run() {

@@ -22,8 +22,6 @@ namespace {
 
 // Threaded passes fork when width * height reaches this many pixels per permitted thread.
 constexpr int32_t kParallelPixelsPerThread = 32768;
-// Exported float column passes of at least this many pixels stream their destination.
-constexpr int64_t kStreamPixels = 131072;
 
 // How a variant forms and scales its sums.
 enum class Arith {
@@ -960,8 +958,8 @@ Status column_export(const S* const* src, D* dst, int dstStep, ImageSize roi,
   if constexpr (!std::is_same_v<S, float>) {
     if (divisor == 0) return StatusBadArgument;
   }
-  // A float destination of at least 131072 pixels is written once and
-  // streamed past the caches (fenced before returning).
+  // A float destination of at least kStreamPixels pixels is written once
+  // and streamed past the caches (fenced before returning).
   const bool stream = std::is_same_v<D, float> && int64_t(roi.width) * roi.height >= kStreamPixels;
   column_pass<S, D, C, kLow>(src, dst, dstStep, roi, kernel, k, divisor, buffer, true,
                              stream ? kStreamOut : 0u);

@@ -58,6 +58,11 @@ enum ColumnHint : unsigned {
   kStreamOut = 2,
 };
 
+// Float destinations of at least this many pixels (256 KiB, a quarter of a
+// typical L2) are streamed: a caller filtering an image in bands of rows
+// does not read a band's output back before moving on.
+constexpr int64_t kStreamPixels = 65536;
+
 // Column pass: destination row y combines src[y .. y + k - 1].
 template <class S, class D, int C, bool kLow = false>
 void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const tap_t<S>* kernel,
