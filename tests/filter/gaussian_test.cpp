@@ -6,25 +6,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "filter/gaussian.h"
 #include "filter/mask_reference.h"
-#include "support/guarded_image.h"
-#include "support/status.h"
 
 namespace {
 
+using namespace zuv::test;
 using zuv::gaussian::Header;
-using zuv::test::expect_refused;
-using zuv::test::Flush;
-using zuv::test::GuardedBytes;
-using zuv::test::GuardedImage;
-using zuv::test::Sides;
-using zuv::test::ThreadCount;
 
 // A state block and work buffer of exactly the queried sizes, guarded at their ends.
 struct Prepared {
@@ -33,7 +25,7 @@ struct Prepared {
     EXPECT_EQ(zuviFilterGaussianGetBufferSize(roi, k, type, ch, &specBytes, &bufBytes), StatusOk);
     spec = std::make_unique<GuardedBytes>(size_t(specBytes), Flush::End);
     buf = std::make_unique<GuardedBytes>(size_t(bufBytes), Flush::End);
-    status = zuviFilterGaussianInit(roi, k, border, type, ch, this->state(), buf->base(), sigma);
+    status = zuviFilterGaussianInit(roi, k, border, type, ch, state(), buf->base(), sigma);
   }
   GaussianSpec* state() const { return reinterpret_cast<GaussianSpec*>(spec->base()); }
   Header header() const {
@@ -41,31 +33,25 @@ struct Prepared {
     std::memcpy(&h, spec->base(), sizeof h);
     return h;
   }
-  // Tap area: the first 16-byte boundary at or after byte 20 of the block.
-  const uint8_t* taps() const {
-    const uintptr_t a = reinterpret_cast<uintptr_t>(spec->base()) + 20;
-    return reinterpret_cast<const uint8_t*>((a + 15) & ~uintptr_t(15));
-  }
-  std::vector<int> int_taps(int k) const {
-    std::vector<int> t(static_cast<size_t>(k));
-    for (int i = 0; i < k; ++i) {
-      int16_t v;
-      std::memcpy(&v, taps() + 2 * i, 2);
-      t[size_t(i)] = v;
-    }
-    return t;
-  }
-  std::vector<float> float_taps(int k) const {
-    std::vector<float> t(static_cast<size_t>(k));
-    for (int i = 0; i < k; ++i) {
-      for (int j = 0; j < 8; ++j) {
-        float v;
-        std::memcpy(&v, taps() + 32 * i + 4 * j, 4);
+  // The taps start at the first 16-byte boundary at or after byte 20: 16-bit
+  // integers, or floats each repeated in 8 lanes.
+  template <class V>
+  std::vector<V> taps(int k) const {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>((reinterpret_cast<uintptr_t>(spec->base()) + 35) & ~uintptr_t(15));
+    const bool f = std::is_same_v<V, float>;
+    std::vector<V> t(static_cast<size_t>(k));
+    for (int i = 0; i < k; ++i)
+      for (int j = 0; j < (f ? 8 : 1); ++j) {
+        V v;
+        std::memcpy(&v, p + (f ? 32 * i + 4 * j : 2 * i), sizeof v);
         if (j == 0) t[size_t(i)] = v;
         EXPECT_EQ(v, t[size_t(i)]) << "replica " << j << " of tap " << i;
       }
-    }
     return t;
+  }
+  std::vector<int> int_taps(int k) const {
+    const std::vector<int16_t> t = taps<int16_t>(k);
+    return {t.begin(), t.end()};
   }
   std::unique_ptr<GuardedBytes> spec, buf;
   Status status = StatusError;
@@ -73,10 +59,8 @@ struct Prepared {
 
 template <class T>
 constexpr int type_of() {
-  return std::is_same_v<T, uint8_t> ? DataType8u
-         : std::is_same_v<T, uint16_t> ? DataType16u
-         : std::is_same_v<T, int16_t> ? DataType16s
-                                      : DataType32f;
+  return std::is_same_v<T, uint8_t> ? DataType8u : std::is_same_v<T, uint16_t> ? DataType16u
+         : std::is_same_v<T, int16_t> ? DataType16s : DataType32f;
 }
 
 // Calls an export whatever its border-value form.
@@ -95,9 +79,9 @@ Status call(F f, const GuardedImage<T>& s, GuardedImage<T>& d, const T* value, c
 // (16u columns).
 enum class Sum { Int, UInt, Float };
 
-// One pass of the pipelines' arithmetic over k values v[j] with taps t[j]:
-// the sum scaled by the float reciprocal of the divisor, rounded to nearest
-// even and saturated; 32f plain float sums.
+// One pass over k values v[j] with taps t[j]: the sum scaled by the float
+// reciprocal of the divisor, rounded to nearest even and saturated; 32f
+// plain float sums.
 template <class D>
 double pass(const std::vector<int>& t, const std::vector<float>& tf, const double* v, int div, Sum mode) {
   const size_t k = tf.size();
@@ -126,14 +110,6 @@ double pass(const std::vector<int>& t, const std::vector<float>& tf, const doubl
   }
 }
 
-// Bordered pixel (per channel; constant rows are constant across the full width).
-template <class T>
-double ext(const GuardedImage<T>& img, int x, int y, int c, const Sides& s, const T* value) {
-  if (!zuv::test::supplier(y, img.height(), s.mode, s.top, s.bottom)) return double(value[c]);
-  if (!zuv::test::supplier(x, img.width(), s.mode, s.left, s.right)) return double(value[c]);
-  return double(img.at(x, y, c));
-}
-
 // The expected image: the row pass (8u: divisor 2^6 into 16s) over every
 // bordered row, then the column pass (8u: 2^18; 16u and 16s: 2^15 each).
 // 16u rows sum exactly in unsigned integers, 16u columns in floats.
@@ -142,35 +118,33 @@ std::vector<double> two_pass(const GuardedImage<T>& img, const std::vector<int>&
                              const std::vector<float>& tf, int border, const T* value) {
   using I = std::conditional_t<std::is_same_v<T, uint8_t>, int16_t, T>;
   const int k = int(tf.size()), r = k / 2, w = img.width(), h = img.height();
-  const Sides s = zuv::test::sides_of(border);
-  const int rdiv = std::is_same_v<T, uint8_t> ? 64 : 32768;
-  const int cdiv = std::is_same_v<T, uint8_t> ? (1 << 18) : 32768;
-  const bool u16 = std::is_same_v<T, uint16_t>;
+  const Sides s = sides_of(border);
+  const bool u8 = std::is_same_v<T, uint8_t>, u16 = std::is_same_v<T, uint16_t>;
   std::vector<double> rows(size_t(h + 2 * r) * w * C), out(size_t(h) * w * C), v(static_cast<size_t>(k));
   for (int y = -r; y < h + r; ++y)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < C; ++c) {
-        for (int j = 0; j < k; ++j) v[size_t(j)] = ext(img, x - r + j, y, c, s, value);
-        rows[(size_t(y + r) * w + x) * C + c] = pass<I>(t, tf, v.data(), rdiv, u16 ? Sum::UInt : Sum::Int);
+        for (int j = 0; j < k; ++j) v[size_t(j)] = extended(img, x - r + j, y, s, double(value[c]), c);
+        rows[(size_t(y + r) * w + x) * C + c] = pass<I>(t, tf, v.data(), u8 ? 64 : 32768, u16 ? Sum::UInt : Sum::Int);
       }
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < C; ++c) {
         for (int j = 0; j < k; ++j) v[size_t(j)] = rows[(size_t(y + j) * w + x) * C + c];
-        out[(size_t(y) * w + x) * C + c] = pass<T>(t, tf, v.data(), cdiv, u16 ? Sum::Float : Sum::Int);
+        out[(size_t(y) * w + x) * C + c] = pass<T>(t, tf, v.data(), u8 ? 1 << 18 : 32768, u16 ? Sum::Float : Sum::Int);
       }
   return out;
 }
 
 // The 8u bound: within one unit of round(sum_i sum_j t_i t_j S / 2^24).
-template <int C>
 double exact_8u(const GuardedImage<uint8_t>& img, const std::vector<int>& t, int border,
                 const uint8_t* value, int x, int y, int c) {
   const int k = int(t.size()), r = k / 2;
-  const Sides s = zuv::test::sides_of(border);
+  const Sides s = sides_of(border);
   double sum = 0;
   for (int j = 0; j < k; ++j)
-    for (int i = 0; i < k; ++i) sum += double(t[size_t(j)]) * t[size_t(i)] * ext(img, x - r + i, y - r + j, c, s, value);
+    for (int i = 0; i < k; ++i)
+      sum += double(t[size_t(j)]) * t[size_t(i)] * extended(img, x - r + i, y - r + j, s, double(value[c]), c);
   return std::nearbyint(sum / 16777216.0);
 }
 
@@ -182,15 +156,11 @@ void expect_matches_two_pass(F f, const std::vector<ImageSize>& sizes, const std
   for (int k : ks)
     for (const ImageSize& sz : sizes)
       for (int border : borders) {
-        const Sides s = zuv::test::sides_of(border);
-        const int margin = (s.top || s.bottom || s.left || s.right) ? k / 2 : 0;
+        const int margin = sides_of(border).any() ? k / 2 : 0;
         GuardedImage<T> src(sz.width, sz.height, C, 0, (sz.width + border) % 2 ? Flush::End : Flush::Begin, margin);
-        for (int y = -margin; y < sz.height + margin; ++y)
-          for (int x = -margin; x < sz.width + margin; ++x)
-            for (int c = 0; c < C; ++c) src.at(x, y, c) = GuardedImage<T>::template random_value<T>(rng);
+        fill_with_margin(src, margin, [&] { return GuardedImage<T>::template random_value<T>(rng); });
         GuardedImage<T> dst(sz.width, sz.height, C, 2 * int(sizeof(T)));
-        const float sigma = 0.3f + 0.35f * float(k);
-        Prepared st(sz, k, type_of<T>(), C, border, sigma);
+        Prepared st(sz, k, type_of<T>(), C, border, 0.3f + 0.35f * float(k));
         ASSERT_EQ(st.status, StatusOk);
         SCOPED_TRACE(testing::Message() << "k " << k << " size " << sz.width << "x" << sz.height
                                         << " border 0x" << std::hex << border);
@@ -199,10 +169,10 @@ void expect_matches_two_pass(F f, const std::vector<ImageSize>& sizes, const std
         std::vector<int> t;
         std::vector<float> tf;
         if constexpr (std::is_same_v<T, float>) {
-          tf = st.float_taps(k);
+          tf = st.taps<float>(k);
         } else {
           t = st.int_taps(k);
-          for (int v : t) tf.push_back(float(v));
+          tf.assign(t.begin(), t.end());
         }
         const std::vector<double> want = two_pass<T, C>(src, t, tf, border, value);
         const std::vector<T> got = dst.pixels();
@@ -210,26 +180,26 @@ void expect_matches_two_pass(F f, const std::vector<ImageSize>& sizes, const std
           ASSERT_EQ(double(got[i]), want[i]) << "element " << i;
           if constexpr (std::is_same_v<T, uint8_t>) {
             const int p = int(i) / C, c = int(i) % C;
-            ASSERT_LE(std::abs(double(got[i]) - exact_8u<C>(src, t, border, value, p % sz.width, p / sz.width, c)), 1.0);
+            ASSERT_LE(std::abs(double(got[i]) - exact_8u(src, t, border, value, p % sz.width, p / sz.width, c)), 1.0);
           }
         }
       }
 }
 
-const std::vector<int> kBorders = {0x00, 0x01, 0x03, 0x06, 0x10, 0x21, 0x43, 0x80, 0xF1, 0x53, 0xA0, 0x73, 0xB3};
-
 TEST(Gaussian, MatchesTwoPassReference) {
   const std::vector<ImageSize> sizes = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {4, 3}, {6, 9}, {37, 11}, {70, 4}};
-#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, sizes, {3, 5, 7}, kBorders); }
+  const std::vector<int> borders = {0x00, 0x01, 0x03, 0x06, 0x10, 0x21, 0x43, 0x80, 0xF1, 0x53, 0xA0, 0x73, 0xB3};
+#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, sizes, {3, 5, 7}, borders); }
   ZUV_GAUSSIAN_TABLE(X)
 #undef X
 }
 
+// A large image; buffers sized for several threads with images large enough
+// to be split; kernels longer than the image.
 TEST(Gaussian, LargeImageAndLongKernels) {
 #define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{513, 517}}, {11}, {0x03}); }
   ZUV_GAUSSIAN_TABLE(X)
 #undef X
-  // Buffers sized for several threads, images large enough to be split.
   for (int t : {2, 3}) {
     ThreadCount tc(t);
 #define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{300, 230}, {400, 250}}, {5}, {0x00, 0x01, 0x06, 0x93}); }
@@ -243,58 +213,41 @@ TEST(Gaussian, LargeImageAndLongKernels) {
 
 TEST(Gaussian, Taps) {
   const ImageSize roi{8, 8};
-  {
-    Prepared st(roi, 3, DataType8u, 1, BorderRepl, 0.01f);
-    ASSERT_EQ(st.status, StatusOk);
-    EXPECT_EQ(st.int_taps(3), (std::vector<int>{0, 4096, 0}));
-    const Header h = st.header();
-    EXPECT_EQ(h.k, 3);
-    EXPECT_EQ(h.tapOffset, 20);
-    EXPECT_EQ(h.dataType, DataType8u);
-    EXPECT_EQ(h.border, BorderRepl);
-    EXPECT_EQ(h.shift, 12);
+  Prepared impulse(roi, 3, DataType8u, 1, BorderRepl, 0.01f);
+  ASSERT_EQ(impulse.status, StatusOk);
+  EXPECT_EQ(impulse.int_taps(3), (std::vector<int>{0, 4096, 0}));
+  const Header h = impulse.header();
+  EXPECT_EQ(std::vector<int>({h.k, h.tapOffset, h.dataType, h.border, h.shift}),
+            std::vector<int>({3, 20, DataType8u, BorderRepl, 12}));
+  Prepared c3(roi, 3, DataType8u, 3, 0x53, 1.0f);
+  EXPECT_EQ(c3.int_taps(3), (std::vector<int>{1123, 1851, 1123}));
+  EXPECT_EQ(c3.header().border, 0x53);
+  Prepared u16(roi, 3, DataType16u, 1, BorderConst, 1.0f);
+  EXPECT_EQ(u16.int_taps(3), (std::vector<int>{8981, 14807, 8981}));
+  EXPECT_EQ(u16.header().shift, 15);
+  // 32768 does not fit a signed 16-bit tap: it keeps its bits.
+  EXPECT_EQ(Prepared(roi, 3, DataType16s, 1, BorderConst, 0.01f).int_taps(3), (std::vector<int>{0, -32768, 0}));
+  Prepared f(roi, 3, DataType32f, 3, BorderMirror, 1.0f);
+  const std::vector<float> t = f.taps<float>(3);
+  EXPECT_NEAR(t[0], 0.27407f, 1e-5);
+  EXPECT_NEAR(t[1], 0.45186f, 1e-5);
+  EXPECT_EQ(t[0], t[2]);
+  EXPECT_EQ(f.header().shift, 0);
+  EXPECT_EQ(f.header().dataType, DataType32f);
+  // Single-precision quotient and sum, double exponential, as stated.
+  const int k = 9;
+  const float sigma = 1.7f, s2 = sigma * (sigma + sigma);
+  float g[k], sum = 0.f;
+  for (int i = 0; i < k; ++i) {
+    const float x = float(i - k / 2);
+    g[i] = float(std::exp(double(-(x * x) / s2)));
+    sum += g[i];
   }
-  {
-    Prepared st(roi, 3, DataType8u, 3, 0x53, 1.0f);
-    EXPECT_EQ(st.int_taps(3), (std::vector<int>{1123, 1851, 1123}));
-    EXPECT_EQ(st.header().border, 0x53);
-  }
-  {
-    Prepared st(roi, 3, DataType16u, 1, BorderConst, 1.0f);
-    EXPECT_EQ(st.int_taps(3), (std::vector<int>{8981, 14807, 8981}));
-    EXPECT_EQ(st.header().shift, 15);
-  }
-  {
-    // 32768 does not fit a signed 16-bit tap: it keeps its bits.
-    Prepared st(roi, 3, DataType16s, 1, BorderConst, 0.01f);
-    EXPECT_EQ(st.int_taps(3), (std::vector<int>{0, -32768, 0}));
-  }
-  {
-    Prepared st(roi, 3, DataType32f, 3, BorderMirror, 1.0f);
-    const std::vector<float> t = st.float_taps(3);
-    EXPECT_NEAR(t[0], 0.27407f, 1e-5);
-    EXPECT_NEAR(t[1], 0.45186f, 1e-5);
-    EXPECT_EQ(t[0], t[2]);
-    EXPECT_EQ(st.header().shift, 0);
-    EXPECT_EQ(st.header().dataType, DataType32f);
-  }
-  {
-    // Single-precision quotient and sum, double exponential, as stated.
-    const int k = 9;
-    const float sigma = 1.7f, s2 = sigma * (sigma + sigma);
-    float g[k], sum = 0.f;
-    for (int i = 0; i < k; ++i) {
-      const float t = float(i - k / 2);
-      g[i] = float(std::exp(double(-(t * t) / s2)));
-      sum += g[i];
-    }
-    Prepared s8(roi, k, DataType8u, 1, BorderRepl, sigma), s32(roi, k, DataType32f, 1, BorderRepl, sigma);
-    const std::vector<int> t8 = s8.int_taps(k);
-    const std::vector<float> t32 = s32.float_taps(k);
-    for (int i = 0; i < k; ++i) {
-      EXPECT_EQ(t8[size_t(i)], int(std::trunc(double(4096.0f * (g[i] / sum)) + 0.5))) << i;
-      EXPECT_EQ(t32[size_t(i)], g[i] / sum) << i;
-    }
+  const std::vector<int> t8 = Prepared(roi, k, DataType8u, 1, BorderRepl, sigma).int_taps(k);
+  const std::vector<float> t32 = Prepared(roi, k, DataType32f, 1, BorderRepl, sigma).taps<float>(k);
+  for (int i = 0; i < k; ++i) {
+    EXPECT_EQ(t8[size_t(i)], int(std::trunc(double(4096.0f * (g[i] / sum)) + 0.5))) << i;
+    EXPECT_EQ(t32[size_t(i)], g[i] / sum) << i;
   }
 }
 
@@ -312,17 +265,14 @@ void expect_copy(F f) {
   }
 }
 
-TEST(Gaussian, TinySigmaCopies) {
+// Impulse kernels copy; 8u constant images stay constant (the taps sum to one).
+TEST(Gaussian, CopiesAndConstants) {
 #define X(name, T, C, type) { SCOPED_TRACE(#name); expect_copy<T, C>(name); }
   ZUV_GAUSSIAN_TABLE(X)
 #undef X
-}
-
-TEST(Gaussian, ConstantImageStaysConstant) {
   GuardedImage<uint8_t> src(23, 9, 1, 0, Flush::End, 3), dst(23, 9);
   for (int c : {0, 1, 77, 128, 254, 255}) {
-    for (int y = -3; y < 12; ++y)
-      for (int x = -3; x < 26; ++x) src.at(x, y) = uint8_t(c);
+    fill_with_margin(src, 3, [c] { return c; });
     for (int k : {3, 5, 7})
       for (int border : {0, 1, 3, 6, 0x31, 0xC3}) {
         Prepared st(src.size(), k, DataType8u, 1, border, 0.8f * float(k));
@@ -333,7 +283,7 @@ TEST(Gaussian, ConstantImageStaysConstant) {
   }
 }
 
-// The pipelines split large blocks over threads; the bytes never change.
+// The pipelines split wide blocks over threads; the bytes never change.
 TEST(Gaussian, ThreadCountInvariance) {
   std::mt19937 rng(8);
   GuardedImage<uint8_t> s8(7000, 23, 3);
@@ -342,22 +292,23 @@ TEST(Gaussian, ThreadCountInvariance) {
   s32.fill_random(rng);
   const uint8_t v8[3] = {1, 2, 3};
   const float v32[1] = {0.5f};
-  auto run = [&](int threads, int border) {
-    ThreadCount tc(threads);
-    GuardedImage<uint8_t> d8(7000, 23, 3);
-    GuardedImage<float> d32(7000, 23);
-    Prepared a(s8.size(), 11, DataType8u, 3, border, 2.f), b(s32.size(), 11, DataType32f, 1, border, 2.f);
-    EXPECT_EQ((call<uint8_t, 3>(zuviFilterGaussianBorder_8u_C3R, s8, d8, v8, a)), StatusOk);
-    EXPECT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, s32, d32, v32, b)), StatusOk);
-    std::vector<uint8_t> all(d8.pixels());
-    const std::vector<float> f = d32.pixels();
-    all.insert(all.end(), reinterpret_cast<const uint8_t*>(f.data()),
-               reinterpret_cast<const uint8_t*>(f.data() + f.size()));
-    return all;
-  };
   for (int border : {0, 3}) {
-    const std::vector<uint8_t> serial = run(1, border);
-    for (int t : {2, 3}) EXPECT_TRUE(run(t, border) == serial) << t << " " << border;
+    std::vector<uint8_t> serial8;
+    std::vector<float> serial32;
+    for (int t : {1, 2, 3}) {
+      ThreadCount tc(t);
+      GuardedImage<uint8_t> d8(7000, 23, 3);
+      GuardedImage<float> d32(7000, 23);
+      Prepared a(s8.size(), 11, DataType8u, 3, border, 2.f), b(s32.size(), 11, DataType32f, 1, border, 2.f);
+      EXPECT_EQ((call<uint8_t, 3>(zuviFilterGaussianBorder_8u_C3R, s8, d8, v8, a)), StatusOk);
+      EXPECT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, s32, d32, v32, b)), StatusOk);
+      if (t == 1) {
+        serial8 = d8.pixels();
+        serial32 = d32.pixels();
+      }
+      EXPECT_TRUE(d8.pixels() == serial8) << t << " " << border;
+      EXPECT_EQ(0, std::memcmp(d32.pixels().data(), serial32.data(), serial32.size() * 4)) << t << " " << border;
+    }
   }
 }
 
@@ -367,58 +318,54 @@ TEST(Gaussian, InPlaceMatchesOutOfPlace) {
   std::mt19937 rng(21);
   for (int threads : {1, 2}) {
     ThreadCount tc(threads);
-    GuardedImage<uint8_t> a(640, 300);
-    GuardedImage<float> f(640, 300);
+    GuardedImage<uint8_t> a(640, 300), a2(640, 300);
+    GuardedImage<float> f(640, 300), f2(640, 300);
     a.fill_random(rng);
     f.fill_random(rng);
-    GuardedImage<uint8_t> a2(640, 300);
-    GuardedImage<float> f2(640, 300);
     Prepared p8(a.size(), 5, DataType8u, 1, BorderRepl, 1.5f), p32(f.size(), 7, DataType32f, 1, BorderMirror, 2.f);
-    ASSERT_EQ(zuviFilterGaussianBorder_8u_C1R(a.data(), a.step(), a2.data(), a2.step(), a.size(), 0, p8.state(), p8.buf->base()), StatusOk);
-    ASSERT_EQ(zuviFilterGaussianBorder_8u_C1R(a.data(), a.step(), a.data(), a.step(), a.size(), 0, p8.state(), p8.buf->base()), StatusOk);
-    ASSERT_EQ(zuviFilterGaussianBorder_32f_C1R(f.data(), f.step(), f2.data(), f2.step(), f.size(), p32.state(), p32.buf->base(), 0.f), StatusOk);
-    ASSERT_EQ(zuviFilterGaussianBorder_32f_C1R(f.data(), f.step(), f.data(), f.step(), f.size(), p32.state(), p32.buf->base(), 0.f), StatusOk);
+    const uint8_t z8 = 0;
+    const float z32 = 0.f;
+    ASSERT_EQ((call<uint8_t, 1>(zuviFilterGaussianBorder_8u_C1R, a, a2, &z8, p8)), StatusOk);
+    ASSERT_EQ((call<uint8_t, 1>(zuviFilterGaussianBorder_8u_C1R, a, a, &z8, p8)), StatusOk);
+    ASSERT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, f, f2, &z32, p32)), StatusOk);
+    ASSERT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, f, f, &z32, p32)), StatusOk);
     EXPECT_TRUE(a.pixels() == a2.pixels()) << threads;
     EXPECT_TRUE(f.pixels() == f2.pixels()) << threads;
   }
 }
 
 TEST(Gaussian, BufferSizes) {
+  using Query = Status (*)(ImageSize, int, int*);
+  // Row and column pipeline queries by data type (8u, 16u, 16s, 32f) and channels.
+  const Query rowQ[4][2] = {
+      {zuviFilterRowBorderPipelineGetBufferSize_8u16s_C1R, zuviFilterRowBorderPipelineGetBufferSize_8u16s_C3R},
+      {zuviFilterRowBorderPipelineGetBufferSize_16u_C1R, zuviFilterRowBorderPipelineGetBufferSize_16u_C3R},
+      {zuviFilterRowBorderPipelineGetBufferSize_16s_C1R, zuviFilterRowBorderPipelineGetBufferSize_16s_C3R},
+      {zuviFilterRowBorderPipelineGetBufferSize_32f_C1R, zuviFilterRowBorderPipelineGetBufferSize_32f_C3R}};
+  const Query colQ[4][2] = {
+      {zuviFilterColumnPipelineGetBufferSize_16s8u_C1R, zuviFilterColumnPipelineGetBufferSize_16s8u_C3R},
+      {zuviFilterColumnPipelineGetBufferSize_16u_C1R, zuviFilterColumnPipelineGetBufferSize_16u_C3R},
+      {zuviFilterColumnPipelineGetBufferSize_16s_C1R, zuviFilterColumnPipelineGetBufferSize_16s_C3R},
+      {zuviFilterColumnPipelineGetBufferSize_32f_C1R, zuviFilterColumnPipelineGetBufferSize_32f_C3R}};
+  const int types[4] = {DataType8u, DataType16u, DataType16s, DataType32f};
   for (int t : {1, 2, 3})
     for (const ImageSize r : {ImageSize{100, 10}, ImageSize{1, 1}, ImageSize{640, 480}, ImageSize{7, 3}})
       for (int k : {3, 5, 11})
         for (int ch : {1, 3})
-          for (int type : {DataType8u, DataType16u, DataType16s, DataType32f}) {
+          for (int ti = 0; ti < 4; ++ti) {
             ThreadCount tc(t);
             const uint32_t w = uint32_t(r.width), h = uint32_t(r.height), K = uint32_t(k);
             const uint32_t W = ((w + K) * ch + 7) / 8 * 8, m = std::min(h, K), H = m + K;
-            const ImageSize block{r.width, int(m)};
             int rp = 0, cp = 0;
-            const bool c3 = ch == 3;
-            switch (type) {
-              case DataType8u:
-                (c3 ? zuviFilterRowBorderPipelineGetBufferSize_8u16s_C3R : zuviFilterRowBorderPipelineGetBufferSize_8u16s_C1R)(block, k, &rp);
-                (c3 ? zuviFilterColumnPipelineGetBufferSize_16s8u_C3R : zuviFilterColumnPipelineGetBufferSize_16s8u_C1R)(block, k, &cp);
-                break;
-              case DataType16u:
-                (c3 ? zuviFilterRowBorderPipelineGetBufferSize_16u_C3R : zuviFilterRowBorderPipelineGetBufferSize_16u_C1R)(block, k, &rp);
-                (c3 ? zuviFilterColumnPipelineGetBufferSize_16u_C3R : zuviFilterColumnPipelineGetBufferSize_16u_C1R)(block, k, &cp);
-                break;
-              case DataType16s:
-                (c3 ? zuviFilterRowBorderPipelineGetBufferSize_16s_C3R : zuviFilterRowBorderPipelineGetBufferSize_16s_C1R)(block, k, &rp);
-                (c3 ? zuviFilterColumnPipelineGetBufferSize_16s_C3R : zuviFilterColumnPipelineGetBufferSize_16s_C1R)(block, k, &cp);
-                break;
-              default:
-                (c3 ? zuviFilterRowBorderPipelineGetBufferSize_32f_C3R : zuviFilterRowBorderPipelineGetBufferSize_32f_C1R)(block, k, &rp);
-                (c3 ? zuviFilterColumnPipelineGetBufferSize_32f_C3R : zuviFilterColumnPipelineGetBufferSize_32f_C1R)(block, k, &cp);
-            }
-            const uint32_t want = type == DataType32f
+            rowQ[ti][ch / 3]({r.width, int(m)}, k, &rp);
+            colQ[ti][ch / 3]({r.width, int(m)}, k, &cp);
+            const uint32_t want = types[ti] == DataType32f
                 ? 4 * K * W + 32 + 4 * H * W + 64 + uint32_t(rp) + 32 + uint32_t(cp) + 32 + 8 * (m + K) + 32
                 : 2 * H * W + 64 + 2 * (W * (K & ~1u) + 16) + uint32_t(rp) + 32 + uint32_t(cp) + 32 + 8 * (h + K) + 32;
             int spec = -1, buf = -1;
-            ASSERT_EQ(zuviFilterGaussianGetBufferSize(r, k, type, ch, &spec, &buf), StatusOk);
-            EXPECT_EQ(uint32_t(buf), want) << t << " " << r.width << "x" << r.height << " k " << k << " type " << type << " ch " << ch;
-            EXPECT_EQ(spec, type == DataType32f ? 32 * k + 32 : 16 * k + 36);
+            ASSERT_EQ(zuviFilterGaussianGetBufferSize(r, k, types[ti], ch, &spec, &buf), StatusOk);
+            EXPECT_EQ(uint32_t(buf), want) << t << " " << w << "x" << h << " k " << k << " type " << types[ti] << " ch " << ch;
+            EXPECT_EQ(spec, types[ti] == DataType32f ? 32 * k + 32 : 16 * k + 36);
           }
 }
 
@@ -441,33 +388,26 @@ TEST(Gaussian, QueryAndInitCheckOrder) {
   GuardedImage<uint8_t> spec(1024, 1), buf(1 << 16, 1);
   GaussianSpec* sp = reinterpret_cast<GaussianSpec*>(spec.data());
   uint8_t* bp = buf.data();
-  struct Case {
-    const char* what;
-    std::function<Status()> call;
-    Status want;
+  auto init = [&](ImageSize r, int k, int border, int type, int ch, float sigma) {
+    return zuviFilterGaussianInit(r, k, border, type, ch, sp, bp, sigma);
   };
-  const float nan = std::nanf("");
-  const Case cases[] = {
-      {"null spec", [&] { return zuviFilterGaussianInit(roi, 3, 1, 1, 1, nullptr, bp, 1.f); }, StatusNullPointer},
-      {"null buffer", [&] { return zuviFilterGaussianInit(roi, 3, 1, 1, 1, sp, nullptr, 1.f); }, StatusNullPointer},
-      {"width", [&] { return zuviFilterGaussianInit({0, 3}, 2, 2, 2, 2, sp, bp, 0.f); }, StatusSize},
-      {"height", [&] { return zuviFilterGaussianInit({3, -3}, 2, 2, 2, 2, sp, bp, 0.f); }, StatusSize},
-      {"kernel below 3", [&] { return zuviFilterGaussianInit(roi, 1, 2, 2, 2, sp, bp, 0.f); }, StatusBadArgument},
-      {"even kernel", [&] { return zuviFilterGaussianInit(roi, 6, 2, 2, 2, sp, bp, 0.f); }, StatusBadArgument},
-      {"data type", [&] { return zuviFilterGaussianInit(roi, 5, 2, 11, 2, sp, bp, 0.f); }, StatusDataType},
-      {"channels", [&] { return zuviFilterGaussianInit(roi, 5, 2, 13, 2, sp, bp, 0.f); }, StatusNumChannels},
-      {"sigma 0", [&] { return zuviFilterGaussianInit(roi, 5, 2, 13, 3, sp, bp, 0.f); }, StatusBadArgument},
-      {"sigma negative", [&] { return zuviFilterGaussianInit(roi, 5, 1, 13, 3, sp, bp, -1.f); }, StatusBadArgument},
-      {"sigma NaN", [&] { return zuviFilterGaussianInit(roi, 5, 1, 13, 3, sp, bp, nan); }, StatusBadArgument},
-      {"border 2", [&] { return zuviFilterGaussianInit(roi, 5, 2, 13, 3, sp, bp, 1.f); }, StatusBorder},
-      {"border 4", [&] { return zuviFilterGaussianInit(roi, 5, 0x14, 5, 1, sp, bp, 1.f); }, StatusBorder},
-      {"border 0x100", [&] { return zuviFilterGaussianInit(roi, 5, 0x100, 7, 1, sp, bp, 1.f); }, StatusBorder},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    expect_refused(c.want, c.call, {spec, buf});
-  }
-  EXPECT_EQ(zuviFilterGaussianInit(roi, 5, 0xF6, 1, 1, sp, bp, 1.f), StatusOk);
+  expect_refusals(
+      {{"null spec", [&] { return zuviFilterGaussianInit(roi, 3, 1, 1, 1, nullptr, bp, 1.f); }, StatusNullPointer},
+       {"null buffer", [&] { return zuviFilterGaussianInit(roi, 3, 1, 1, 1, sp, nullptr, 1.f); }, StatusNullPointer},
+       {"width", [&] { return init({0, 3}, 2, 2, 2, 2, 0.f); }, StatusSize},
+       {"height", [&] { return init({3, -3}, 2, 2, 2, 2, 0.f); }, StatusSize},
+       {"kernel below 3", [&] { return init(roi, 1, 2, 2, 2, 0.f); }, StatusBadArgument},
+       {"even kernel", [&] { return init(roi, 6, 2, 2, 2, 0.f); }, StatusBadArgument},
+       {"data type", [&] { return init(roi, 5, 2, 11, 2, 0.f); }, StatusDataType},
+       {"channels", [&] { return init(roi, 5, 2, 13, 2, 0.f); }, StatusNumChannels},
+       {"sigma 0", [&] { return init(roi, 5, 2, 13, 3, 0.f); }, StatusBadArgument},
+       {"sigma negative", [&] { return init(roi, 5, 1, 13, 3, -1.f); }, StatusBadArgument},
+       {"sigma NaN", [&] { return init(roi, 5, 1, 13, 3, std::nanf("")); }, StatusBadArgument},
+       {"border 2", [&] { return init(roi, 5, 2, 13, 3, 1.f); }, StatusBorder},
+       {"border 4", [&] { return init(roi, 5, 0x14, 5, 1, 1.f); }, StatusBorder},
+       {"border 0x100", [&] { return init(roi, 5, 0x100, 7, 1, 1.f); }, StatusBorder}},
+      spec, buf);
+  EXPECT_EQ(init(roi, 5, 0xF6, 1, 1, 1.f), StatusOk);
 }
 
 TEST(Gaussian, FilterCheckOrder) {
@@ -476,43 +416,34 @@ TEST(Gaussian, FilterCheckOrder) {
   GuardedImage<uint16_t> s(6, 5), d(6, 5);
   GaussianSpec* sp = st.state();
   uint8_t* bp = st.buf->base();
-  auto f = [&](const uint16_t* src, int ss, uint16_t* dst, int ds, ImageSize r, const GaussianSpec* spec, uint8_t* b) {
-    return zuviFilterGaussianBorder_16u_C1R(src, ss, dst, ds, r, 0, spec, b);
-  };
   const int ss = s.step(), ds = d.step();
-  // Broken state blocks.
+  auto f = [&](const uint16_t* src, int sStep, uint16_t* dst, int dStep, ImageSize r, const GaussianSpec* spec, uint8_t* b) {
+    return zuviFilterGaussianBorder_16u_C1R(src, sStep, dst, dStep, r, 0, spec, b);
+  };
+  // A copy of the state block with one 32-bit field broken.
   GuardedImage<uint8_t> bad(512, 1);
   std::memcpy(bad.data(), st.spec->base(), st.spec->span());
   auto with_field = [&](int field, int32_t v) {
     std::memcpy(bad.data() + 4 * field, &v, 4);
     return reinterpret_cast<const GaussianSpec*>(bad.data());
   };
-  struct Case {
-    const char* what;
-    std::function<Status()> call;
-    Status want;
-  };
-  const Case cases[] = {
-      {"null source", [&] { return f(nullptr, ss, d.data(), ds, roi, sp, bp); }, StatusNullPointer},
-      {"null destination", [&] { return f(s.data(), ss, nullptr, ds, roi, sp, bp); }, StatusNullPointer},
-      {"null spec", [&] { return f(s.data(), ss, d.data(), ds, roi, nullptr, bp); }, StatusNullPointer},
-      {"null buffer", [&] { return f(s.data(), ss, d.data(), ds, roi, sp, nullptr); }, StatusNullPointer},
-      {"source step", [&] { return f(s.data(), 11, d.data(), ds, roi, sp, bp); }, StatusStep},
-      {"destination step", [&] { return f(s.data(), ss, d.data(), 10, roi, sp, bp); }, StatusStep},
-      {"step before size", [&] { return f(s.data(), -2, d.data(), ds, {0, 5}, sp, bp); }, StatusStep},
-      {"width", [&] { return f(s.data(), ss, d.data(), ds, {0, 5}, sp, bp); }, StatusSize},
-      {"height", [&] { return f(s.data(), ss, d.data(), ds, {6, 0}, sp, bp); }, StatusSize},
-      {"odd step", [&] { return f(s.data(), ss + 1, d.data(), ds, roi, sp, bp); }, StatusNotEvenStep},
-      {"odd destination step", [&] { return f(s.data(), ss, d.data(), ds + 3, roi, with_field(0, 4), bp); }, StatusNotEvenStep},
-      {"spec kernel even", [&] { return f(s.data(), ss, d.data(), ds, roi, with_field(0, 4), bp); }, StatusBadArgument},
-      {"spec kernel 1", [&] { return f(s.data(), ss, d.data(), ds, roi, with_field(0, 1), bp); }, StatusBadArgument},
-      {"kernel before border", [&] { (void)with_field(3, 2); return f(s.data(), ss, d.data(), ds, roi, with_field(0, 2), bp); }, StatusBadArgument},
-      {"spec border", [&] { (void)with_field(0, 5); return f(s.data(), ss, d.data(), ds, roi, with_field(3, 5), bp); }, StatusBorder},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    expect_refused(c.want, c.call, {d});
-  }
+  expect_refusals(
+      {{"null source", [&] { return f(nullptr, ss, d.data(), ds, roi, sp, bp); }, StatusNullPointer},
+       {"null destination", [&] { return f(s.data(), ss, nullptr, ds, roi, sp, bp); }, StatusNullPointer},
+       {"null spec", [&] { return f(s.data(), ss, d.data(), ds, roi, nullptr, bp); }, StatusNullPointer},
+       {"null buffer", [&] { return f(s.data(), ss, d.data(), ds, roi, sp, nullptr); }, StatusNullPointer},
+       {"source step", [&] { return f(s.data(), 11, d.data(), ds, roi, sp, bp); }, StatusStep},
+       {"destination step", [&] { return f(s.data(), ss, d.data(), 10, roi, sp, bp); }, StatusStep},
+       {"step before size", [&] { return f(s.data(), -2, d.data(), ds, {0, 5}, sp, bp); }, StatusStep},
+       {"width", [&] { return f(s.data(), ss, d.data(), ds, {0, 5}, sp, bp); }, StatusSize},
+       {"height", [&] { return f(s.data(), ss, d.data(), ds, {6, 0}, sp, bp); }, StatusSize},
+       {"odd step", [&] { return f(s.data(), ss + 1, d.data(), ds, roi, sp, bp); }, StatusNotEvenStep},
+       {"odd destination step", [&] { return f(s.data(), ss, d.data(), ds + 3, roi, with_field(0, 4), bp); }, StatusNotEvenStep},
+       {"spec kernel even", [&] { return f(s.data(), ss, d.data(), ds, roi, with_field(0, 4), bp); }, StatusBadArgument},
+       {"spec kernel 1", [&] { return f(s.data(), ss, d.data(), ds, roi, with_field(0, 1), bp); }, StatusBadArgument},
+       {"kernel before border", [&] { (void)with_field(3, 2); return f(s.data(), ss, d.data(), ds, roi, with_field(0, 2), bp); }, StatusBadArgument},
+       {"spec border", [&] { (void)with_field(0, 5); return f(s.data(), ss, d.data(), ds, roi, with_field(3, 5), bp); }, StatusBorder}},
+      d);
 }
 
 }  // namespace

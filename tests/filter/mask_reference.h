@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Plain 2-D correlation with the library's border rules: the reference of the fixed-mask filter tests.
+// Plain 2-D correlation with the library's border rules, and the call and check-table helpers of the filter tests.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <random>
 #include <type_traits>
 #include <vector>
 
 #include "support/guarded_image.h"
+#include "support/status.h"
 #include "zuvcv.h"
 
 namespace zuv::test {
@@ -17,6 +20,7 @@ namespace zuv::test {
 struct Sides {
   int mode;
   bool top, bottom, left, right;
+  bool any() const { return top || bottom || left || right; }
 };
 inline Sides sides_of(int borderType) {
   if ((borderType & 15) == BorderInMem) return {BorderConst, true, true, true, true};
@@ -43,22 +47,22 @@ inline bool supplier(int& i, int n, int mode, bool lowInMemory, bool highInMemor
   }
 }
 
-// Pixel (x, y) of the bordered image: rows outside are resolved first (a
-// constant row is constant across its full width), then columns on that row.
+// Element c of pixel (x, y) of the bordered image: rows outside are resolved
+// first (a constant row is constant across its full width), then columns.
 template <class T>
-double extended(const GuardedImage<T>& img, int x, int y, const Sides& s, double value) {
+double extended(const GuardedImage<T>& img, int x, int y, const Sides& s, double value, int c = 0) {
   if (!supplier(y, img.height(), s.mode, s.top, s.bottom)) return value;
   if (!supplier(x, img.width(), s.mode, s.left, s.right)) return value;
-  return double(img.at(x, y));
+  return double(img.at(x, y, c));
 }
 
-// A k x k integer mask, rows top to bottom.
+// A k x k integer mask, rows top to bottom; outer() makes the mask of a
+// separable pair (column taps top to bottom times row taps).
 struct Mask {
   int k;
   std::vector<int> m;
   int at(int i, int j) const { return m[size_t(j) * k + i]; }
 };
-// The mask of a separable pair: column taps (top to bottom) times row taps.
 inline Mask outer(const std::vector<int>& col, const std::vector<int>& row) {
   Mask r{int(row.size()), {}};
   for (int c : col)
@@ -69,8 +73,7 @@ inline Mask outer(const std::vector<int>& col, const std::vector<int>& row) {
 // Sum of mask times bordered pixels at (x, y): exact for integer images and
 // for float images holding small integers.
 template <class T>
-double correlate(const GuardedImage<T>& img, const Mask& mk, int x, int y, const Sides& s,
-                 double value) {
+double correlate(const GuardedImage<T>& img, const Mask& mk, int x, int y, const Sides& s, double value) {
   const int r = mk.k / 2;
   double sum = 0;
   for (int j = 0; j < mk.k; ++j)
@@ -79,35 +82,73 @@ double correlate(const GuardedImage<T>& img, const Mask& mk, int x, int y, const
   return sum;
 }
 
-// Fills the region and a margin of `margin` pixels around it (memory that
-// in-memory borders read) with integers in [lo, hi].
-template <class T>
-void fill_with_margin(GuardedImage<T>& img, int margin, std::mt19937& rng, int lo, int hi) {
-  std::uniform_int_distribution<int> d(lo, hi);
+// Fills the region and `margin` pixels around it (memory that in-memory borders read).
+template <class T, class Gen>
+void fill_with_margin(GuardedImage<T>& img, int margin, Gen&& gen) {
   for (int y = -margin; y < img.height() + margin; ++y)
-    for (int x = -margin; x < img.width() + margin; ++x) img.at(x, y) = T(d(rng));
+    for (int x = -margin; x < img.width() + margin; ++x)
+      for (int c = 0; c < img.channels(); ++c) img.at(x, y, c) = T(gen());
 }
 
-// Signature of a fixed-mask filter: an integer border value precedes the
-// buffer, a float one comes last.
-template <class Ts, class Td>
-struct FilterOf {
-  using type = Status (*)(const Ts*, int, Td*, int, ImageSize, MaskSize, BorderType, Ts, uint8_t*);
-};
-template <class Td>
-struct FilterOf<float, Td> {
-  using type = Status (*)(const float*, int, Td*, int, ImageSize, MaskSize, BorderType, uint8_t*, float);
-};
-template <class Ts, class Td>
-using Filter = typename FilterOf<Ts, Td>::type;
-
-template <class Ts, class Td>
-Status call(Filter<Ts, Td> f, const Ts* src, int srcStep, Td* dst, int dstStep, ImageSize roi,
-            int mask, int border, Ts value, uint8_t* buffer) {
+// One call of a fixed-mask filter (an integer border value precedes the
+// buffer, a float one comes last) with a buffer of exactly `bytes`, guarded
+// at `flush` like the padded destination; returns the destination pixels.
+template <class Td, class Ts, class F>
+std::vector<Td> run_filter(F f, int bytes, const GuardedImage<Ts>& src, int mask, int border, Ts value,
+                           Flush flush) {
+  GuardedBytes buf(size_t(bytes), flush);
+  GuardedImage<Td> dst(src.width(), src.height(), 1, 3 * int(sizeof(Td)), flush);
+  Status st;
   if constexpr (std::is_same_v<Ts, float>)
-    return f(src, srcStep, dst, dstStep, roi, mask, border, buffer, value);
+    st = f(src.data(), src.step(), dst.data(), dst.step(), src.size(), mask, border, buf.base(), value);
   else
-    return f(src, srcStep, dst, dstStep, roi, mask, border, value, buffer);
+    st = f(src.data(), src.step(), dst.data(), dst.step(), src.size(), mask, border, value, buf.base());
+  EXPECT_EQ(st, StatusOk);
+  EXPECT_TRUE(dst.padding_intact());
+  return dst.pixels();
+}
+
+// Filter f with mask mk (bytes(roi, mask) gives its buffer size) against
+// finish(correlation) at every pixel, over sizes and borders; the scalar
+// reference kernels must then give the same bytes.
+template <class Ts, class Td, class F, class Bytes>
+void expect_matches_mask(F f, Bytes bytes, const Mask& mk, const std::vector<ImageSize>& sizes,
+                         const std::vector<int>& borders, std::function<double(double)> finish = nullptr) {
+  std::mt19937 rng(uint32_t(mk.k * 31 + sizes.size()));
+  const bool isFloat = std::is_same_v<Ts, float>;
+  std::uniform_int_distribution<int> pixel(isFloat ? -400 : 0, isFloat ? 400 : 255);
+  const Ts value = isFloat ? Ts(-7) : Ts(201);
+  const int mask = mk.k * 11;
+  for (const ImageSize& sz : sizes)
+    for (int bt : borders) {
+      const Sides s = sides_of(bt);
+      const Flush flush = (sz.width + sz.height + bt) % 2 ? Flush::End : Flush::Begin;
+      GuardedImage<Ts> src(sz.width, sz.height, 1, 0, flush, s.any() ? mk.k / 2 : 0);
+      fill_with_margin(src, s.any() ? mk.k / 2 : 0, [&] { return pixel(rng); });
+      SCOPED_TRACE(testing::Message() << "k " << mk.k << " size " << sz.width << "x" << sz.height
+                                      << " border 0x" << std::hex << bt);
+      const std::vector<Td> got = run_filter<Td>(f, bytes(sz, mask), src, mask, bt, value, flush);
+      for (int y = 0; y < sz.height; ++y)
+        for (int x = 0; x < sz.width; ++x) {
+          const double sum = correlate(src, mk, x, y, s, double(value));
+          ASSERT_EQ(double(got[size_t(y) * sz.width + x]), finish ? finish(sum) : sum) << "at " << x << "," << y;
+        }
+      ReferenceKernels useRef;
+      ASSERT_EQ(run_filter<Td>(f, bytes(sz, mask), src, mask, bt, value, flush), got);
+    }
+}
+
+// Non-integer floats: the vector kernels keep the reference's order of
+// operations, so the bits agree (filters of integer sources are skipped).
+template <class Ts, class F, class Bytes>
+void expect_reference_bits(F f, Bytes bytes, const GuardedImage<float>& src, int mask, const std::vector<int>& borders) {
+  if constexpr (std::is_same_v<Ts, float>)
+    for (int bt : borders) {
+      auto run = [&] { return run_filter<float>(f, bytes(src.size(), mask), src, mask, bt, 0.5f, Flush::End); };
+      const std::vector<float> vec = run();
+      ReferenceKernels useRef;
+      ASSERT_EQ(0, std::memcmp(vec.data(), run().data(), vec.size() * 4)) << "mask " << mask << " border " << bt;
+    }
 }
 
 // Border types that cover every mode with and without side flags.
@@ -115,6 +156,20 @@ inline std::vector<int> border_cases(bool mirrorR) {
   std::vector<int> v = {0x00, 0x01, 0x03, 0x06, 0x10, 0x21, 0x43, 0x80, 0xF1, 0x53, 0xA0, 0x73, 0xB1};
   if (mirrorR) v.insert(v.end(), {0x04, 0x14, 0xC4, 0x64});
   return v;
+}
+
+// A check table: each call must return its status and leave the watched images unchanged.
+struct Refusal {
+  const char* what;
+  std::function<Status()> call;
+  Status want;
+};
+template <class... Images>
+void expect_refusals(const std::vector<Refusal>& cases, const Images&... watched) {
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.what);
+    expect_refused(c.want, c.call, {Snapshot(watched)...});
+  }
 }
 
 }  // namespace zuv::test
