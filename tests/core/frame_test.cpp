@@ -94,13 +94,4 @@ TEST(Checks, OrderAndBoundaries) {
   EXPECT_EQ(mask_size(55), StatusOk);
 }
 
-// The frame's order seen through an export: pointers before sizes.
-TEST(Checks, NullPointerBeatsZeroWidth) {
-  uint8_t src[4] = {};
-  EXPECT_EQ(zuviAdd_8u32f_C1IR(src, 4, nullptr, 16, ImageSize{0, 1}), StatusNullPointer);
-  float acc[4] = {};
-  EXPECT_EQ(zuviAbsDiff_32f_C1R(acc, 4 * 1 + 2, acc, 4, acc, 4, ImageSize{1, 1}),
-            StatusNotEvenStep);
-}
-
 }  // namespace

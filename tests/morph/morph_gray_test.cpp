@@ -17,92 +17,83 @@ namespace {
 
 using namespace zuv::test;
 
+// Each pixel from the window cut at the ROI: the max (dilation) or min
+// (erosion) of pixel + mask value, 8u saturated to 0..255.
 template <class T, class M>
-std::vector<double> gray_reference(const GuardedImage<T>& s, const std::vector<M>& m, int mw, int mh,
-                                   ImagePoint a, bool dilate) {
-  const int w = s.width(), h = s.height();
-  std::vector<double> out(size_t(w) * h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      double acc = dilate ? -1e300 : 1e300;
-      for (int j = 0; j < mh; ++j)
-        for (int i = 0; i < mw; ++i) {
-          const int xx = x + i - a.x, yy = y + j - a.y;
-          if (xx < 0 || yy < 0 || xx >= w || yy >= h) continue;
-          double v;
-          if constexpr (std::is_same_v<T, float>) v = double(s.at(xx, yy) + m[size_t(j) * mw + i]);
-          else v = std::clamp(double(s.at(xx, yy)) + double(m[size_t(j) * mw + i]), 0.0, 255.0);
-          acc = dilate ? std::max(acc, v) : std::min(acc, v);
-        }
-      out[size_t(y) * w + x] = acc;
+double gray_reference(const GuardedImage<T>& s, const std::vector<M>& m, int mw, int mh, ImagePoint a, bool dilate,
+                      int x, int y) {
+  double acc = dilate ? -1e300 : 1e300;
+  for (int j = 0; j < mh; ++j)
+    for (int i = 0; i < mw; ++i) {
+      const int xx = x + i - a.x, yy = y + j - a.y;
+      if (xx < 0 || yy < 0 || xx >= s.width() || yy >= s.height()) continue;
+      const M mv = m[size_t(j) * mw + i];
+      const double v = std::is_same_v<T, float> ? double(s.at(xx, yy) + mv)
+                                                : std::clamp(double(s.at(xx, yy)) + double(mv), 0.0, 255.0);
+      acc = dilate ? std::max(acc, v) : std::min(acc, v);
     }
-  return out;
+  return acc;
 }
 
+// Mask sizes and anchors, image sizes with every tail, the exact state size,
+// vector kernels first, then the scalar ones.
 template <class T, class M, class Size, class Init, class Op>
 void check_gray(Size size, Init init, Op erode, Op dilate, M lo, M hi) {
   std::mt19937 rng(21);
-  for (auto [mw, mh] : {std::pair{1, 1}, std::pair{3, 3}, std::pair{5, 2}, std::pair{2, 7}})
-    for (int ax = 0; ax < mw; ax += 2)
-      for (int ay = 0; ay < mh; ay += 3) {
-        std::vector<M> m(size_t(mw) * mh);
-        for (auto& v : m) v = M(lo + M((hi - lo) * double(rng() % 1000) / 1000.0));
-        int32_t bytes = 0;
-        ASSERT_EQ(size({40, 9}, m.data(), {mw, mh}, &bytes), StatusOk);
-        ASSERT_EQ(bytes, 4 * mw * mh + 32);
-        std::vector<uint8_t> st(size_t(bytes) + 3);
-        auto* state = reinterpret_cast<MorphGrayState*>(st.data() + 3);
-        ASSERT_EQ(init(state, {40, 9}, m.data(), {mw, mh}, ImagePoint{ax, ay}), StatusOk);
-        for (int w : {1, 2, 17, 40})
-          for (int h : {1, 3, 9}) {
-            GuardedImage<T> s(w, h), d(w, h, 1, 4);
-            s.fill([&](int, int, int) { return std::is_same_v<T, float> ? T(int(rng() % 2000) - 1000) / 8 : T(rng() % 256); });
-            for (int dil = 0; dil < 2; ++dil) {
-              ASSERT_EQ((dil ? dilate : erode)(s.data(), s.step(), d.data(), d.step(), {w, h}, BorderRepl, state), StatusOk);
-              ASSERT_TRUE(d.padding_intact());
-              const auto want = gray_reference<T, M>(s, m, mw, mh, {ax, ay}, dil != 0);
-              for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                  ASSERT_EQ(double(d.at(x, y)), want[size_t(y) * w + x])
-                      << mw << "x" << mh << " anchor " << ax << "," << ay << " " << w << "x" << h << " at " << x << "," << y;
+  for (bool scalar : {false, true})
+    for (auto [mw, mh] : {std::pair{1, 1}, std::pair{3, 3}, std::pair{5, 2}, std::pair{2, 7}})
+      for (int ax = 0; ax < mw; ax += 2)
+        for (int ay = 0; ay < mh; ay += 3) {
+          std::unique_ptr<ReferenceKernels> use_ref(scalar ? new ReferenceKernels : nullptr);
+          std::vector<M> m(size_t(mw) * mh);
+          for (auto& v : m) v = M(lo + M((hi - lo) * double(rng() % 1000) / 1000.0));
+          int32_t bytes = 0;
+          ASSERT_EQ(size({40, 9}, m.data(), {mw, mh}, &bytes), StatusOk);
+          ASSERT_EQ(bytes, 4 * mw * mh + 32);
+          std::vector<uint8_t> st(size_t(bytes) + 3);
+          auto* state = reinterpret_cast<MorphGrayState*>(st.data() + 3);
+          ASSERT_EQ(init(state, {40, 9}, m.data(), {mw, mh}, ImagePoint{ax, ay}), StatusOk);
+          for (int w : {1, 2, 17, 40})
+            for (int h : {1, 3, 9}) {
+              GuardedImage<T> s(w, h), d(w, h, 1, 4);
+              s.fill([&](int, int, int) { return std::is_same_v<T, float> ? T(int(rng() % 2000) - 1000) / 8 : T(rng() % 256); });
+              for (int dil = 0; dil < 2; ++dil) {
+                ASSERT_EQ((dil ? dilate : erode)(s.data(), s.step(), d.data(), d.step(), {w, h}, BorderRepl, state), StatusOk);
+                ASSERT_TRUE(d.padding_intact());
+                for (int y = 0; y < h; ++y)
+                  for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(double(d.at(x, y)), (gray_reference<T, M>(s, m, mw, mh, {ax, ay}, dil != 0, x, y)))
+                        << mw << "x" << mh << " anchor " << ax << "," << ay << " " << w << "x" << h << " at " << x << ","
+                        << y << (scalar ? " ref" : " vec");
+              }
             }
-          }
-      }
+        }
 }
 
 TEST(MorphGray, MatchesReference) {
-  // Vector kernels first, then the scalar ones.
-  for (bool scalar : {false, true}) {
-    std::unique_ptr<ReferenceKernels> use_ref(scalar ? new ReferenceKernels : nullptr);
-    check_gray<uint8_t, int32_t>(zuviMorphGrayGetSize_8u_C1R, zuviMorphGrayInit_8u_C1R, zuviGrayErodeBorder_8u_C1R,
-                                 zuviGrayDilateBorder_8u_C1R, -300, 300);
-    check_gray<float, float>(zuviMorphGrayGetSize_32f_C1R, zuviMorphGrayInit_32f_C1R, zuviGrayErodeBorder_32f_C1R,
-                             zuviGrayDilateBorder_32f_C1R, -40.f, 40.f);
-  }
+  check_gray<uint8_t, int32_t>(zuviMorphGrayGetSize_8u_C1R, zuviMorphGrayInit_8u_C1R, zuviGrayErodeBorder_8u_C1R,
+                               zuviGrayDilateBorder_8u_C1R, -300, 300);
+  check_gray<float, float>(zuviMorphGrayGetSize_32f_C1R, zuviMorphGrayInit_32f_C1R, zuviGrayErodeBorder_32f_C1R,
+                           zuviGrayDilateBorder_32f_C1R, -40.f, 40.f);
 }
 
+// Hand-worked values that pin the reference: the window is cut at the ROI
+// (a replicated border would give 45 at the end), values of 300 saturate.
 TEST(MorphGray, WorkedExamples) {
-  std::mt19937 rng(2);
-  GuardedImage<uint8_t> s(12, 5), d(12, 5);
-  s.fill([&](int, int, int) { return rng() % 200; });
-  // An all-zero mask: the flat erosion over the window cut to the image.
-  const std::vector<int32_t> zero(9, 0);
-  std::vector<uint8_t> st(9 * 4 + 32);
+  GuardedImage<uint8_t> s(4, 1), d(4, 1);
+  const uint8_t px[4] = {20, 30, 10, 40};
+  s.fill([&](int x, int, int) { return px[x]; });
+  std::vector<uint8_t> st(3 * 4 + 32);
   auto* state = reinterpret_cast<MorphGrayState*>(st.data());
-  ASSERT_EQ(zuviMorphGrayInit_8u_C1R(state, {12, 5}, zero.data(), {3, 3}, {1, 1}), 0);
-  ASSERT_EQ(zuviGrayErodeBorder_8u_C1R(s.data(), s.step(), d.data(), d.step(), s.size(), BorderRepl, state), 0);
-  for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 12; ++x) {
-      int want = 255;
-      for (int yy = std::max(0, y - 1); yy <= std::min(4, y + 1); ++yy)
-        for (int xx = std::max(0, x - 1); xx <= std::min(11, x + 1); ++xx) want = std::min<int>(want, s.at(xx, yy));
-      ASSERT_EQ(d.at(x, y), want);
-    }
-  // Mask values of 300 saturate the dilation.
-  const std::vector<int32_t> big(9, 300);
-  ASSERT_EQ(zuviMorphGrayInit_8u_C1R(state, {12, 5}, big.data(), {3, 3}, {1, 1}), 0);
-  ASSERT_EQ(zuviGrayDilateBorder_8u_C1R(s.data(), s.step(), d.data(), d.step(), s.size(), BorderRepl, state), 0);
-  EXPECT_EQ(d.pixels(), std::vector<uint8_t>(60, 255));
+  auto run = [&](std::vector<int32_t> m, bool dilate) {
+    EXPECT_EQ(zuviMorphGrayInit_8u_C1R(state, {4, 1}, m.data(), {3, 1}, {1, 0}), StatusOk);
+    EXPECT_EQ((dilate ? zuviGrayDilateBorder_8u_C1R : zuviGrayErodeBorder_8u_C1R)(
+                  s.data(), s.step(), d.data(), d.step(), s.size(), BorderRepl, state), StatusOk);
+    return d.pixels();
+  };
+  EXPECT_EQ(run({0, 0, 5}, true), (std::vector<uint8_t>{35, 30, 45, 40}));
+  EXPECT_EQ(run({0, 0, 0}, false), (std::vector<uint8_t>{20, 10, 10, 10}));
+  EXPECT_EQ(run({300, 300, 300}, true), std::vector<uint8_t>(4, 255));
 }
 
 TEST(MorphGray, ArgumentChecksInOrder) {

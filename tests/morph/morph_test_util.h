@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Morphology test helpers: masks, bit-packed images and the plain per-pixel
-// reference of flat erosion and dilation with every border rule.
+// Morphology test helpers: masks, states, bit-packed images and the plain
+// per-pixel reference of flat erosion and dilation with every border rule.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,102 +18,82 @@
 
 namespace zuv::test::morph {
 
+using Borders = std::initializer_list<int>;  // border modes with flags
+
 struct Mask {
   int w = 1, h = 1;
   std::vector<uint8_t> cells;
   std::string name;
 
-  static Mask empty(int w, int h) { return Mask{w, h, std::vector<uint8_t>(size_t(w) * h, 0), "empty" + dims(w, h)}; }
-  static Mask rect(int w, int h) { return Mask{w, h, std::vector<uint8_t>(size_t(w) * h, 1), "rect" + dims(w, h)}; }
+  // Cells where member(x, y) holds are 1, the others 0.
+  template <class F>
+  static Mask of(int w, int h, const std::string& name, F member) {
+    Mask m{w, h, std::vector<uint8_t>(size_t(w) * h, 0), name + std::to_string(w) + "x" + std::to_string(h)};
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) m.cells[size_t(y) * w + x] = member(x, y) ? 1 : 0;
+    return m;
+  }
+  static Mask empty(int w, int h) { return of(w, h, "empty", [](int, int) { return false; }); }
+  static Mask rect(int w, int h) { return of(w, h, "rect", [](int, int) { return true; }); }
   // Odd width: one run a row, centred, widening then narrowing.
   static Mask ellipse(int w, int h) {
-    Mask m = empty(w, h);
-    m.name = "ellipse" + dims(w, h);
     const double r = (h - 1) / 2.0;
-    for (int y = 0; y < h; ++y) {
+    return of(w, h, "ellipse", [&](int x, int y) {
       const double dy = (y - r) / (r + 0.5);
-      const int half = int(std::floor((w / 2) * std::sqrt(std::max(0.0, 1 - dy * dy)) + 0.5));
-      for (int x = w / 2 - half; x <= w / 2 + half; ++x) m.cells[size_t(y) * w + x] = 1;
-    }
-    return m;
+      return std::abs(x - w / 2) <= int(std::floor((w / 2) * std::sqrt(std::max(0.0, 1 - dy * dy)) + 0.5));
+    });
   }
   // 5x5 with only the top-left 2x2 cells: the window lies up and left of the anchor.
-  static Mask offcentre() {
-    Mask m = empty(5, 5);
-    m.name = "offcentre5x5";
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 2; ++x) m.cells[size_t(y) * 5 + x] = 1;
-    return m;
-  }
+  static Mask offcentre() { return of(5, 5, "offcentre", [](int x, int y) { return x < 2 && y < 2; }); }
   static Mask random(int w, int h, std::mt19937& rng) {
-    Mask m = empty(w, h);
-    m.name = "random" + dims(w, h);
+    Mask m = of(w, h, "random", [](int, int) { return false; });
     for (auto& c : m.cells) c = uint8_t(rng() % 2 ? 1 + rng() % 255 : 0);
     return m;
   }
-  static std::string dims(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
 };
 
 inline std::vector<Mask> test_masks(std::mt19937& rng) {
-  std::vector<Mask> v = {Mask::empty(3, 3), Mask::rect(1, 1), Mask::rect(3, 3), Mask::rect(5, 5),
-                         Mask::rect(3, 1), Mask::rect(1, 3), Mask::rect(2, 2), Mask::rect(4, 6),
-                         Mask::offcentre(), Mask::ellipse(5, 5), Mask::ellipse(7, 9),
-                         Mask::random(4, 3, rng), Mask::random(6, 5, rng), Mask::random(1, 7, rng),
-                         Mask::rect(21, 1), Mask::rect(1, 13), Mask::rect(9, 9), Mask::rect(17, 3),
-                         Mask::rect(11, 11)};
-  // A single member off the anchor: a pure shift.
-  Mask corner = Mask::empty(3, 3);
-  corner.cells[8] = 1;
-  corner.name = "corner3x3";
-  v.push_back(corner);
-  // Members right of and below the anchor only, in a wide mask.
-  Mask right = Mask::empty(7, 3);
-  right.cells[2 * 7 + 5] = right.cells[2 * 7 + 6] = right.cells[1 * 7 + 6] = 1;
-  right.name = "right7x3";
-  v.push_back(right);
-  // Rectangles far from the anchor, long enough for the block method and the spans.
-  Mask up = Mask::empty(3, 21);
-  for (int y = 0; y < 9; ++y) up.cells[size_t(y) * 3] = up.cells[size_t(y) * 3 + 1] = 1;
-  up.name = "up3x21";
-  v.push_back(up);
-  Mask side = Mask::empty(23, 3);
-  for (int x = 11; x < 23; ++x) side.cells[size_t(2) * 23 + x] = 1;
-  side.name = "side23x3";
-  v.push_back(side);
-  return v;
+  return {Mask::empty(3, 3), Mask::rect(1, 1), Mask::rect(3, 3), Mask::rect(5, 5), Mask::rect(3, 1),
+          Mask::rect(1, 3), Mask::rect(2, 2), Mask::rect(4, 6), Mask::offcentre(), Mask::ellipse(5, 5),
+          Mask::ellipse(7, 9), Mask::random(4, 3, rng), Mask::random(6, 5, rng), Mask::random(1, 7, rng),
+          Mask::rect(21, 1), Mask::rect(1, 13), Mask::rect(9, 9), Mask::rect(17, 3), Mask::rect(11, 11),
+          // A single member off the anchor: a pure shift.
+          Mask::of(3, 3, "corner", [](int x, int y) { return x == 2 && y == 2; }),
+          // Members right of and below the anchor only, in a wide mask.
+          Mask::of(7, 3, "right", [](int x, int y) { return (y == 2 && x >= 5) || (y == 1 && x == 6); }),
+          // Rectangles far from the anchor, long enough for the block method and the spans.
+          Mask::of(3, 21, "up", [](int x, int y) { return y < 9 && x < 2; }),
+          Mask::of(23, 3, "side", [](int x, int y) { return y == 2 && x >= 11; })};
 }
 
-// Border geometry of the reference: the region widened by the members' reach
-// on the sides flagged as in memory; the rule applies outside it.
-struct Geometry {
-  int xa, xb, ya, yb, mode;
-  bool any = false;
-  int ax, ay;
-  std::vector<std::pair<int, int>> members;  // (i - ax, j - ay)
+// A state and work buffer from a size query and set-up, of exactly the
+// reported bytes at odd addresses: the blocks may have any alignment, and a
+// read past their end is caught under ASan.
+template <class State>
+struct Setup {
+  using SizeFn = Status (*)(ImageSize, ImageSize, int32_t*, int32_t*);
+  using InitFn = Status (*)(ImageSize, const uint8_t*, ImageSize, State*, uint8_t*);
+  Setup(SizeFn size, InitFn init, const Mask& m, ImageSize roi) {
+    int32_t s = 0, b = 0;
+    EXPECT_EQ(size(roi, {m.w, m.h}, &s, &b), StatusOk);
+    spec.assign(size_t(s) + 3, 0);
+    buf.assign(size_t(b) + 5, 0);
+    EXPECT_EQ(init(roi, m.cells.data(), {m.w, m.h}, state(), buffer()), StatusOk);
+  }
+  State* state() { return reinterpret_cast<State*>(spec.data() + 3); }
+  uint8_t* buffer() { return buf.data() + 5; }
+  std::vector<uint8_t> spec, buf;
 };
 
-inline Geometry geometry_of(const Mask& m, int w, int h, int border) {
-  Geometry g{};
-  g.ax = (m.w - 1) / 2;
-  g.ay = (m.h - 1) / 2;
-  int L = 0, R = 0, T = 0, B = 0;
-  for (int j = 0; j < m.h; ++j)
-    for (int i = 0; i < m.w; ++i)
-      if (m.cells[size_t(j) * m.w + i]) {
-        const int dx = i - g.ax, dy = j - g.ay;
-        g.members.push_back({dx, dy});
-        L = std::max(L, -dx), R = std::max(R, dx), T = std::max(T, -dy), B = std::max(B, dy);
-      }
-  g.any = !g.members.empty();
-  int flags = border & 0xF0;
-  g.mode = border & ~0xF0;
-  if (g.mode == BorderInMem) flags = 0xF0, g.mode = BorderRepl;
-  g.xa = flags & BorderInMemLeft ? -L : 0;
-  g.xb = flags & BorderInMemRight ? w + R : w;
-  g.ya = flags & BorderInMemTop ? -T : 0;
-  g.yb = flags & BorderInMemBottom ? h + B : h;
-  return g;
-}
+// Uniform adapters: every member called as (src, srcStep, dst, dstStep, roi,
+// border, values, state, buffer), however its border value travels: Value
+// one element by value, Last a float after the pointers, Array a pointer.
+#define MORPH_ADAPT(f, T, S, ...)                                                            \
+  [](const T* s, int ss, T* d, int ds, ImageSize r, BorderType b, const T* v, const S* st, \
+     uint8_t* buf) { return f(s, ss, d, ds, r, b, __VA_ARGS__); }
+#define MORPH_ADAPT_Value(f, T, S) MORPH_ADAPT(f, T, S, v[0], st, buf)
+#define MORPH_ADAPT_Last(f, T, S) MORPH_ADAPT(f, T, S, st, buf, v[0])
+#define MORPH_ADAPT_Array(f, T, S) MORPH_ADAPT(f, T, S, v, st, buf)
 
 // Position inside [a, b) a border position reads; false for a constant.
 inline bool map_index(int i, int a, int b, int mode, int& out) {
@@ -125,43 +108,56 @@ inline bool map_index(int i, int a, int b, int mode, int& out) {
 }
 
 // The result D of every ROI pixel and channel, row by row, from pixel(x, y, c)
-// (read only inside the widened region) and the border values.
+// (read only inside the region widened by the members' reach on the sides
+// flagged as in memory; the border rule applies outside it) and the border values.
 template <class Get, class V>
 std::vector<double> reference_core(const Mask& m, int w, int h, int C, int border, Get pixel,
                                    const V* value, bool dilate) {
-  const Geometry g = geometry_of(m, w, h, border);
+  const int ax = (m.w - 1) / 2, ay = (m.h - 1) / 2;
+  std::vector<std::pair<int, int>> members;  // (i - ax, j - ay)
+  int L = 0, R = 0, T = 0, B = 0;
+  for (int j = 0; j < m.h; ++j)
+    for (int i = 0; i < m.w; ++i)
+      if (m.cells[size_t(j) * m.w + i]) {
+        members.push_back({i - ax, j - ay});
+        L = std::max(L, ax - i), R = std::max(R, i - ax), T = std::max(T, ay - j), B = std::max(B, j - ay);
+      }
+  int flags = border & 0xF0, mode = border & ~0xF0;
+  if (mode == BorderInMem) flags = 0xF0, mode = BorderRepl;
+  const int xa = flags & BorderInMemLeft ? -L : 0, xb = flags & BorderInMemRight ? w + R : w;
+  const int ya = flags & BorderInMemTop ? -T : 0, yb = flags & BorderInMemBottom ? h + B : h;
   std::vector<double> out(size_t(w) * h * C);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < C; ++c) {
-        double acc = 0;
-        if (!g.any) {
-          acc = pixel(x, y, c);
-        } else {
-          bool first = true;
-          for (const auto& [dx, dy] : g.members) {
-            int sx, sy;
-            double v;
-            if (map_index(x + dx, g.xa, g.xb, g.mode, sx) && map_index(y + dy, g.ya, g.yb, g.mode, sy))
-              v = pixel(sx, sy, c);
-            else
-              v = double(value[c]);
-            if (first || (dilate ? v > acc : v < acc)) acc = v;
-            first = false;
-          }
+        double acc = members.empty() ? pixel(x, y, c) : 0;
+        bool first = true;
+        for (const auto& [dx, dy] : members) {
+          int sx, sy;
+          const double v = map_index(x + dx, xa, xb, mode, sx) && map_index(y + dy, ya, yb, mode, sy)
+                               ? pixel(sx, sy, c) : double(value[c]);
+          if (first || (dilate ? v > acc : v < acc)) acc = v;
+          first = false;
         }
         out[size_t(y) * w * C + size_t(x) * C + c] = acc;
       }
   return out;
 }
 
+// A source image with random values in the region and in a margin around it
+// (in-memory sides read the margin).
 template <class T>
-std::vector<double> reference(const GuardedImage<T>& src, const Mask& m, int border,
-                              const T* value, bool dilate) {
+void fill_with_margin(GuardedImage<T>& src, int margin, std::mt19937& rng, bool small = false) {
   const int C = src.channels();
-  return reference_core(m, src.width(), src.height(), C, border,
-                        [&](int x, int y, int c) { return double(src.row(y)[std::ptrdiff_t(x) * C + c]); },
-                        value, dilate);
+  for (int y = -margin; y < src.height() + margin; ++y)
+    for (int x = -margin * C; x < (src.width() + margin) * C; ++x)
+      src.row(y)[x] = small ? T(rng() % 4) : GuardedImage<T>::template random_value<T>(rng);
+}
+
+// Pixel reader of a C-channel image for reference_core.
+template <class T>
+auto reader(const GuardedImage<T>& src) {
+  return [&src](int x, int y, int c) { return double(src.row(y)[std::ptrdiff_t(x) * src.channels() + c]); };
 }
 
 // A bit-packed image: pixel x of row y is bit 7 - (p % 8) of byte p / 8,
@@ -199,13 +195,5 @@ class BitImage {
   GuardedImage<uint8_t> img_;
   int margin_;
 };
-
-inline std::vector<int> reference_bits(const BitImage& src, const Mask& m, int border, int value,
-                                       bool dilate, int w, int h) {
-  const int v = value ? 1 : 0;
-  const auto d = reference_core(m, w, h, 1, border, [&](int x, int y, int) { return double(src.get(x, y)); },
-                                &v, dilate);
-  return std::vector<int>(d.begin(), d.end());
-}
 
 }  // namespace zuv::test::morph
