@@ -327,7 +327,9 @@ ZUV_API Status zuviNormRel_L2_32f_C3CMR(const float* pSrc1, int src1Step, const 
    1 replicate, 3 mirror, 6 in memory; flags 0x40/0x80 read that side from memory).
    Integer forms: exact 32-bit sum (16u columns: float sum of float taps) times 1.0f/divisor, rounded to nearest
    even, saturated; Low forms: wrapping 16-bit sum s, (s * trunc(16384.0f/divisor)) >> 14,
-   saturated. 32f stores the float sum. pBuffer: the size its query reports. */
+   saturated. 32f stores the float sum. pBuffer: the size its query reports.
+   Threaded 32f calls write the rows of threads other than the caller's with
+   non-temporal stores (they are read next by the one-thread column pass). */
 ZUV_API Status zuviFilterRowBorderPipeline_8u16s_C1R(const uint8_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, uint8_t borderValue, int divisor, uint8_t* pBuffer);
 ZUV_API Status zuviFilterRowBorderPipeline_8u16s_C3R(const uint8_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, uint8_t borderValue, int divisor, uint8_t* pBuffer);
 ZUV_API Status zuviFilterRowBorderPipeline_16s_C1R(const int16_t* pSrc, int srcStep, int16_t* const* ppDst, ImageSize roiSize, const int16_t* pKernel, int kernelSize, int anchor, BorderType borderType, int16_t borderValue, int divisor, uint8_t* pBuffer);

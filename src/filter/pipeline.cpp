@@ -552,7 +552,20 @@ static inline void block_shift(const float* base, int stride, float* out, int i,
 }
 
 template <int KF>
-static void dot_shift_fixed(const float* base, int stride, float* out, int n, const float* K, int k) {
+static void dot_shift_fixed(const float* base, int stride, float* out, int n, const float* K, int k,
+                            bool stream = false) {
+  if (stream) {
+    // Outputs before the first cache line boundary are stored as usual; from
+    // there on whole vectors are streamed (a row of floats that are not
+    // 4-byte aligned never reaches a boundary and is stored as usual).
+    const uintptr_t a = reinterpret_cast<uintptr_t>(out);
+    const int head = a % 4 ? n : std::min(n, int((64 - a % 64) % 64 / 4));
+    if (head > 0) dot_shift_fixed<KF>(base, stride, out, head, K, k);
+    if (head == n) return;
+    base += head;
+    out += head;
+    n -= head;
+  }
   const int total = n + (k - 1) * stride;
   int i = 0;
   if constexpr (KF > 0) {
@@ -581,7 +594,7 @@ static void dot_shift_fixed(const float* base, int stride, float* out, int n, co
         for (int j = 1; j < KF; ++j)
           for (int u = 0; u < U; ++u)
             acc[u] = _mm512_add_ps(acc[u], _mm512_mul_ps(_mm512_permutex2var_ps(v[u], idx[j], v[u + 1]), t[j]));
-        for (int u = 0; u < U; ++u) _mm512_storeu_ps(out + i + 16 * u, acc[u]);
+        for (int u = 0; u < U; ++u) store_f32(out + i + 16 * u, 0xFFFF, acc[u], stream);
         v0 = v[U];
       }
     }
@@ -600,7 +613,8 @@ static void dot_f32(Src src, float* out, int n, const float* K, int k, Scale sc)
     constexpr int KF = kf();
     constexpr int KB = KF <= 5 ? KF : 0;
     if constexpr (std::is_same_v<Src, Strided<float>>) {
-      if ((k - 1) * src.stride <= 16) return dot_shift_fixed<KF>(src.base, int(src.stride), out, n, K, k);
+      if ((k - 1) * src.stride <= 16)
+        return dot_shift_fixed<KF>(src.base, int(src.stride), out, n, K, k, sc.stream);
     } else if constexpr (KF > 0) {
       if (lines_aligned(src.rows, k)) return col_f32<KF>(src.rows, out, n, K, sc.stream);
     }
@@ -880,9 +894,16 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
       D** mine = ptrs + ptrdiff_t(t) * (int64_t(h) + k);
       std::memcpy(static_cast<void*>(mine), dst + y0, sizeof(D*) * size_t(rows));
       S* work = reinterpret_cast<S*>(works + t * workStride);
+      // 32f rows of the other threads are streamed past their caches: the
+      // 32f column pass that consumes them runs on the calling thread alone,
+      // and writing lines that core still holds, then having it pull them
+      // back, costs more than a trip through memory.
+      Scale mineSc = sc;
+      if constexpr (A == Arith::Float) mineSc.stream = t > 0;
       for (int r = 0; r < rows; ++r)
         filter_row<A, S, D, C>(vec, row_at(src, srcStep, y0 + r), mine[r], w, kernel, k, anchor,
-                               b, work, sc);
+                               b, work, mineSc);
+      if (mineSc.stream) _mm_sfence();
     });
   }
 }
