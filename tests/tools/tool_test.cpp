@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -51,17 +53,11 @@ std::vector<std::string> files_in(const std::string& dir) {
 }
 
 // A fresh folder under TMPDIR, removed with its contents.
-class TempDir {
- public:
-  TempDir() : path_((fs::temp_directory_path() / "zuvcv-test-XXXXXX").string()) {
-    if (!mkdtemp(path_.data())) throw std::runtime_error("mkdtemp failed");
-  }
-  ~TempDir() { std::error_code ignored; fs::remove_all(path_, ignored); }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+struct TempDir {
+  std::string path = (fs::temp_directory_path() / "zuvcv-test-XXXXXX").string();
+  TempDir() { if (!mkdtemp(path.data())) throw std::runtime_error("mkdtemp failed"); }
+  ~TempDir() { std::error_code ignored; fs::remove_all(path, ignored); }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
 struct Result { int code = -1; std::string out, err; };
@@ -91,7 +87,6 @@ Result tool(std::vector<std::string> args) {
 struct Picture {
   int width = 0, height = 0, channels = 1;
   std::vector<uint8_t> px;
-  uint8_t& at(int x, int y) { return px[size_t(y) * size_t(width) + size_t(x)]; }
 };
 
 ImageSize roi(const Picture& p) { return {p.width, p.height}; }
@@ -100,8 +95,7 @@ Picture random_picture(int w, int h, int channels, unsigned seed) {
   Picture p{w, h, channels, std::vector<uint8_t>(size_t(w) * size_t(h) * size_t(channels))};
   std::mt19937 rng(seed);
   for (uint8_t& v : p.px) v = uint8_t(rng() & 255);
-  // A few exact extremes so saturation and clamping paths are reached.
-  p.px[0] = 0;
+  p.px[0] = 0;  // exact extremes reach the saturation and clamping paths
   p.px[1] = 255;
   return p;
 }
@@ -127,43 +121,30 @@ bool load(const std::string& path, Picture& p) {
   return png_image_finish_read(&img, nullptr, p.px.data(), 0, nullptr) != 0;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> v;
-  std::stringstream s(text);
-  for (std::string l; std::getline(s, l);)
-    if (!l.empty()) v.push_back(l);
-  return v;
-}
-
-// `zuvcv run OP INPUT OUTPUT options...`
 Result run(const std::string& op, const std::string& in, const std::string& out, std::vector<std::string> options) {
   options.insert(options.begin(), {"run", op, in, out});
   return tool(options);
 }
 
-std::vector<std::string> operation_names() {
-  const Result r = tool({"list", "--names"});
-  EXPECT_EQ(r.code, 0) << r.err;
-  return lines(r.out);
+// The operations this build lists, asked once.
+const std::vector<std::string>& operation_names() {
+  static const std::vector<std::string> names = [] {
+    std::istringstream list(tool({"list", "--names"}).out);
+    return std::vector<std::string>{std::istream_iterator<std::string>(list), {}};
+  }();
+  return names;
 }
 
-bool has(const std::vector<std::string>& names, const std::string& name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
+bool built(const std::string& op) {
+  return std::find(operation_names().begin(), operation_names().end(), op) != operation_names().end();
 }
 
-// Files a failed or finished command must never leave: the temporaries it writes through.
-std::vector<std::string> temporaries(const std::string& dir) {
-  std::vector<std::string> left;
-  for (const std::string& n : files_in(dir))
-    if (n.find(".png.") != std::string::npos || n.find(".html.") != std::string::npos) left.push_back(n);
-  return left;
-}
-
-template <class... A>
-std::string format(const char* f, A... a) {
-  char text[160];
-  std::snprintf(text, sizeof text, f, a...);
-  return text;
+// A failed or finished command never leaves the temporaries it writes through.
+bool no_temporaries(const std::string& dir) {
+  const std::vector<std::string> names = files_in(dir);
+  return std::none_of(names.begin(), names.end(), [](const std::string& n) {
+    return n.find(".png.") != std::string::npos || n.find(".html.") != std::string::npos;
+  });
 }
 
 TEST(ToolTour, WritesEveryPictureAndAGalleryThatReferencesThem) {
@@ -171,30 +152,19 @@ TEST(ToolTour, WritesEveryPictureAndAGalleryThatReferencesThem) {
   const std::string out = dir / "tour";
   const Result r = tool({"tour", "--out", out, "--data", ZUV_TEST_DATA_DIR});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
-  const std::vector<std::string> ops = operation_names();
+  const std::vector<std::string>& ops = operation_names();
   ASSERT_FALSE(ops.empty());
   const std::string html = slurp(out + "/index.html");
   ASSERT_FALSE(html.empty());
   for (const std::string& op : ops) {
     SCOPED_TRACE(op);
-    Picture p;
-    EXPECT_TRUE(load(out + "/" + op + ".png", p));
-    EXPECT_GT(p.width, 0);
     EXPECT_NE(html.find("src=\"" + op + ".png\""), std::string::npos);
     EXPECT_NE(html.find("<h2>" + op + "</h2>"), std::string::npos);
-    // One table row per operation with its time, and one plain progress line.
-    bool row = false, progress = false;
-    for (const std::string& l : lines(r.out)) {
-      std::istringstream s(l);
-      std::string name, size;
-      double ms = -1, mps = -1;
-      if (s >> name >> size >> ms >> mps && name == op && ms >= 0 && mps >= 0) row = true;
-      if (l.rfind("[", 0) == 0 && l.find("] " + op + " ") != std::string::npos) progress = true;
-    }
-    EXPECT_TRUE(row) << r.out;
-    EXPECT_TRUE(progress) << r.out;
+    // One table row per operation with its time and rate, and one plain progress line.
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("(^|\n)" + op + " +\\S+ +[0-9.]+ +[0-9.]+"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("(^|\n)\\[[^\n]*\\] " + op + " "))) << r.out;
   }
-  // Every picture the page shows is there and is a PNG.
+  // Every picture the page shows (each operation's among them) is there and is a PNG.
   std::set<std::string> shown;
   for (size_t at = html.find("src=\""); at != std::string::npos; at = html.find("src=\"", at + 1))
     shown.insert(html.substr(at + 5, html.find('"', at + 5) - at - 5));
@@ -203,7 +173,7 @@ TEST(ToolTour, WritesEveryPictureAndAGalleryThatReferencesThem) {
     Picture p;
     EXPECT_TRUE(load(out + "/" + file, p)) << file;
   }
-  EXPECT_TRUE(temporaries(out).empty());
+  EXPECT_TRUE(no_temporaries(out));
 }
 
 // The tool's 8-bit rendering of results: floats rounded half to even and
@@ -237,16 +207,13 @@ struct RunCase {
 };
 
 std::vector<RunCase> run_cases() {
-  auto abs_diff_c = [](int value) {
-    return [value](const Picture& a, const Picture&) {
-      Px d(a.px.size());
-      EXPECT_EQ(EXPORT(zuviAbsDiffC_8u_C1R)(a.px.data(), a.width, d.data(), a.width, roi(a), value), 0);
-      return with(a, d);
-    };
-  };
   return {
-      {"abs-diff-c 8u", {"--value", "100"}, 1, abs_diff_c(100)},
-      {"abs-diff-c 8u value above the type", {"--value", "300"}, 1, abs_diff_c(300)},
+      // A value above the type: differences of 45..300, the larger ones saturated.
+      {"abs-diff-c 8u", {"--value", "300"}, 1, [](const Picture& a, const Picture&) {
+         Px d(a.px.size());
+         EXPECT_EQ(EXPORT(zuviAbsDiffC_8u_C1R)(a.px.data(), a.width, d.data(), a.width, roi(a), 300), 0);
+         return with(a, d);
+       }},
       {"abs-diff 8u RGB", {"--second", "SECOND"}, 3, [](const Picture& a, const Picture& b) {
          Px d(a.px.size());
          const int step = 3 * a.width;
@@ -258,11 +225,6 @@ std::vector<RunCase> run_cases() {
          const int step = 2 * a.width;
          EXPECT_EQ(EXPORT(zuviAbsDiff_16u_C1R)(s1.data(), step, s2.data(), step, d.data(), step, roi(a)), 0);
          return with(a, d);
-       }},
-      {"add-weighted 8u", {"--alpha", "0.3", "--second", "SECOND"}, 1, [](const Picture& a, const Picture& b) {
-         std::vector<float> acc = as<float>(b);
-         EXPECT_EQ(EXPORT(zuviAddWeighted_8u32f_C1IR)(a.px.data(), a.width, acc.data(), 4 * a.width, roi(a), 0.3f), 0);
-         return with(a, acc);
        }},
       {"add-weighted 32f masked", {"--type", "32f", "--alpha", "0.5", "--mask", "100", "--second", "SECOND"}, 1,
        [](const Picture& a, const Picture& b) {
@@ -359,11 +321,10 @@ std::vector<RunCase> run_cases() {
 }
 
 TEST(ToolRun, GivesTheSamePixelsAsTheExport) {
-  const std::vector<std::string> ops = operation_names();
   for (const RunCase& rc : run_cases()) {
     SCOPED_TRACE(rc.what);
     const std::string op = std::string(rc.what).substr(0, std::string(rc.what).find(' '));
-    if (!has(ops, op)) continue;
+    if (!built(op)) continue;
     TempDir dir;
     // An odd size that is no multiple of any vector width.
     const Picture a = random_picture(37, 23, rc.channels, 1), b = random_picture(37, 23, rc.channels, 2);
@@ -390,13 +351,12 @@ TEST(ToolRun, ResultDoesNotDependOnTheThreadCount) {
       {"separable", "--kernel", "binomial9"},
       {"mean-stddev"},
   };
-  const std::vector<std::string> ops = operation_names();
   TempDir dir;
   // Above the parallel thresholds (width x height >= 262144 for accumulation).
   save(random_picture(611, 509, 1, 3), dir / "a.png");
   int checked = 0;
   for (const std::vector<std::string>& op : runs) {
-    if (!has(ops, op[0])) continue;
+    if (!built(op[0])) continue;
     SCOPED_TRACE(op[0]);
     std::vector<std::string> outputs;  // the picture's bytes and the printed text
     for (const char* threads : {"1", "2", "3"}) {
@@ -414,20 +374,18 @@ TEST(ToolRun, ResultDoesNotDependOnTheThreadCount) {
 
 // Measuring operations print their values; they are the export's, formatted.
 TEST(ToolRun, PrintsTheExportsMeasurements) {
-  const std::vector<std::string> ops = operation_names();
-  if (!has(ops, "min-max")) GTEST_SKIP() << "statistics not built";
+  if (!built("min-max")) GTEST_SKIP() << "statistics not built";
   TempDir dir;
   Picture a = random_picture(45, 31, 1, 8);
-  a.px[0] = 7;  // the extremes somewhere inside, and the maximum twice (the first one counts)
-  a.px[1] = 9;
-  for (uint8_t& v : a.px) v = uint8_t(std::min(200, std::max(7, int(v))));
-  a.at(30, 4) = 3;
-  a.at(12, 20) = 251;
-  a.at(40, 25) = 251;
-  const Picture b = random_picture(45, 31, 1, 9);
+  for (uint8_t& v : a.px) v = uint8_t(std::clamp(int(v), 7, 200));
+  a.px[4 * 45 + 30] = 3;  // the extremes inside, the maximum twice (the first one counts)
+  a.px[20 * 45 + 12] = a.px[25 * 45 + 40] = 251;
   save(a, dir / "a.png");
+  const Picture b = random_picture(45, 31, 1, 9);
   save(b, dir / "b.png");
-  auto expect_printed = [&](const std::string& op, const std::vector<std::string>& options, const std::string& want) {
+  auto expect_printed = [&](const std::string& op, const std::vector<std::string>& options, const char* f, auto... v) {
+    char want[160];
+    std::snprintf(want, sizeof want, f, v...);
     const Result r = run(op, dir / "a.png", dir / "out.png", options);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find(want), std::string::npos) << r.out << " expected " << want;
@@ -435,19 +393,18 @@ TEST(ToolRun, PrintsTheExportsMeasurements) {
   float lo = 0, hi = 0;
   ImagePoint at_lo{}, at_hi{};
   ASSERT_EQ(EXPORT(zuviMinMaxIndx_8u_C1R)(a.px.data(), a.width, roi(a), &lo, &hi, &at_lo, &at_hi), 0);
-  EXPECT_EQ(at_lo.x, 30);
-  EXPECT_EQ(at_hi.y, 20);
-  expect_printed("min-max", {}, format("minimum %g at (%d, %d), maximum %g at (%d, %d)", lo, at_lo.x, at_lo.y, hi,
-                                            at_hi.x, at_hi.y));
+  EXPECT_EQ(std::make_pair(at_lo.x, at_hi.y), std::make_pair(30, 20));
+  expect_printed("min-max", {}, "minimum %g at (%d, %d), maximum %g at (%d, %d)", lo, at_lo.x, at_lo.y, hi, at_hi.x,
+                 at_hi.y);
   std::vector<uint8_t> mask(a.px.size()), all(a.px.size(), 255);
   for (size_t i = 0; i < mask.size(); ++i) mask[i] = a.px[i] > 100 ? 1 : 0;
   double mean = 0, sd = 0, norm = 0;
   ASSERT_EQ(EXPORT(zuviMean_StdDev_8u_C1MR)(a.px.data(), a.width, mask.data(), a.width, roi(a), &mean, &sd), 0);
-  expect_printed("mean-stddev", {"--mask", "100"}, format("mean %.6g, standard deviation %.6g", mean, sd));
-  if (!has(ops, "norm-diff")) return;
+  expect_printed("mean-stddev", {"--mask", "100"}, "mean %.6g, standard deviation %.6g", mean, sd);
+  if (!built("norm-diff")) return;
   ASSERT_EQ(EXPORT(zuviNormDiff_L1_8u_C1MR)(a.px.data(), a.width, b.px.data(), b.width, all.data(), a.width, roi(a),
                                             &norm), 0);
-  expect_printed("norm-diff", {"--second", dir / "b.png", "--kind", "l1"}, format("norm %.9g", norm));
+  expect_printed("norm-diff", {"--second", dir / "b.png", "--kind", "l1"}, "norm %.9g", norm);
 }
 
 // A failing command: its exit code, the words of its message, and no output file.
@@ -489,30 +446,25 @@ TEST(ToolErrors, EachFailureExplainsItselfAndLeavesNoOutput) {
       {{"tour", "--out", "DIR/tour", "--data", "DIR/none"}, 3, {"no sample images"}},
       {{"run", "mean-stddev", "RGB", "OUT", "--coi", "4"}, 4, refused(StatusChannelOfInterest, "--coi 4")},
       {{"run", "min-max", "RGB", "OUT", "--coi", "0", "--mask", "20"}, 4, refused(StatusChannelOfInterest, "--coi 0")},
-      {{"run", "canny", "IN", "OUT", "--low", "-1"}, 4, refused(StatusBadArgument, "--low -1")},
       {{"run", "canny", "IN", "OUT", "--low", "90", "--high", "30"}, 4, refused(StatusBadArgument, "--high 30")},
       {{"run", "canny", "IN", "OUT", "--kernel", "scharr", "--aperture", "5"}, 4, refused(StatusMaskSize, "--aperture 5")},
       {{"run", "lowpass", "IN", "OUT", "--aperture", "4"}, 4, refused(StatusMaskSize, "--aperture 4")},
       {{"run", "erode", "IN", "OUT", "--size", "0"}, 4, refused(StatusSize, "--size 0")},
-      {{"run", "gaussian", "IN", "OUT", "--kernel", "8"}, 4, refused(StatusBadArgument, "--kernel 8")},
       {{"run", "gaussian", "RGB", "OUT", "--sigma", "0"}, 4, refused(StatusBadArgument, "--sigma 0")},
       {{"run", "norm", "RGB", "OUT", "--coi", "-2"}, 4, refused(StatusChannelOfInterest, "--coi -2")},
       {{"run", "open", "RGB", "OUT", "--size", "-3"}, 4, refused(StatusSize, "--size -3")},
       {{"run", "gray-dilate", "IN", "OUT", "--size", "0"}, 4, refused(StatusSize, "--size 0")},
   };
-  const std::vector<std::string> ops = operation_names();
   TempDir dir;
   save(random_picture(40, 30, 1, 4), dir / "in.png");
   save(random_picture(40, 30, 3, 5), dir / "rgb.png");
   save(random_picture(5, 4, 1, 6), dir / "small.png");
   std::ofstream(dir / "text.png") << "this is plain text, not a picture\n";
   std::ofstream(dir / "cut.png", std::ios::binary) << slurp(dir / "in.png").substr(0, 60);
-  const std::vector<std::string> before = files_in(dir.path());
+  const std::vector<std::string> before = files_in(dir.path);
   for (const ErrorCase& ec : cases) {
-    std::string what;
-    for (const std::string& a : ec.args) what += a + " ";
-    SCOPED_TRACE(what);
-    if (ec.args[0] == "run" && ec.args[1] != "no-such-op" && !has(ops, ec.args[1])) continue;
+    SCOPED_TRACE(testing::PrintToString(ec.args));
+    if (ec.args[0] == "run" && ec.args[1] != "no-such-op" && !built(ec.args[1])) continue;
     std::vector<std::string> args;
     for (const std::string& a : ec.args) {
       const std::string x = a == "IN" ? dir / "in.png" : a == "RGB" ? dir / "rgb.png" : a == "OUT" ? dir / "out.png" : a;
@@ -522,34 +474,28 @@ TEST(ToolErrors, EachFailureExplainsItselfAndLeavesNoOutput) {
     EXPECT_EQ(r.code, ec.code) << r.out << r.err;
     for (const std::string& m : ec.message) EXPECT_NE(r.err.find(m), std::string::npos) << r.out << r.err;
     EXPECT_FALSE(fs::exists(dir / "out.png"));
-    EXPECT_EQ(files_in(dir.path()).size(), before.size()) << "a failed command left a file";
+    EXPECT_EQ(files_in(dir.path).size(), before.size()) << "a failed command left a file";
   }
-}
-
-TEST(ToolErrors, FailureKeepsAnExistingOutputUntouched) {
-  TempDir dir;
-  std::ofstream(dir / "text.png") << "not a picture";
+  // A failure keeps an existing output as it was.
   std::ofstream(dir / "out.png") << "previous result";
-  const Result r = run("abs-diff-c", dir / "text.png", dir / "out.png", {});
-  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(run("abs-diff-c", dir / "text.png", dir / "out.png", {}).code, 3);
   EXPECT_EQ(slurp(dir / "out.png"), "previous result");
-  EXPECT_TRUE(temporaries(dir.path()).empty());
+  EXPECT_TRUE(no_temporaries(dir.path));
 }
 
 // version, list, bench and the help texts: what each must show and must not.
 TEST(ToolInfo, VersionListBenchAndHelp) {
   struct Case { std::vector<std::string> args, shows, hides; };
-  const std::vector<std::string> ops = operation_names();
   std::vector<Case> cases = {{{"version"}, {zuvcvGetLibVersion()->name, "9.0.2 (r49912)", "threads: "}, {}},
                              {{"list"}, {}, {}},
                              {{"run", "--help"}, {}, {}}};
-  for (const std::string& op : ops) {
+  for (const std::string& op : operation_names()) {
     cases[1].shows.push_back("\n" + op + " ");
     cases[2].shows.push_back("  " + op + " ");
     cases.push_back({{"run", op, "--help"}, {"zuvcv run " + op, "calls: zuvi"}, {}});
     if (op == "abs-diff-c") cases.back().shows.insert(cases.back().shows.end(), {"--value", "default 128"});
   }
-  if (has(ops, "abs-diff-c"))
+  if (built("abs-diff-c"))
     cases.push_back({{"bench", "--filter", "abs-diff-c", "--size", "64x48", "--min-time", "0.001", "--threads", "1"},
                      {"abs-diff-c/8u ", "abs-diff-c/16u ", "abs-diff-c/32f "},
                      {"add-weighted"}});
