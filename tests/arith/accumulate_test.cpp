@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -15,23 +14,11 @@
 
 namespace {
 
-using zuv::test::expect_refused;
-using zuv::test::Flush;
-using zuv::test::GuardedImage;
-using zuv::test::ReferenceKernels;
-using zuv::test::ThreadCount;
-
-// Bit patterns, so NaNs and signed zeros compare exactly.
-template <class T>
-std::vector<uint8_t> raw(const GuardedImage<T>& img) {
-  const std::vector<T> p = img.pixels();
-  std::vector<uint8_t> b(p.size() * sizeof(T));
-  std::memcpy(b.data(), p.data(), b.size());
-  return b;
-}
+using namespace zuv::test;
 
 // Every tail length of the 16- and 64-lane loops, and long rows that take the
 // alignment head (at unaligned starts: guard-page flush leaves odd offsets).
+// bytes() compares bit patterns, so NaNs and signed zeros compare exactly.
 std::vector<int> widths() {
   std::vector<int> w;
   for (int i = 1; i <= 140; i += (i < 70 ? 1 : 13)) w.push_back(i);
@@ -64,19 +51,13 @@ void expect_vector_matches_reference(Call call) {
     for (int pad : {0, 3})
       for (int h = 1; h <= 3; ++h)
         for (int w : widths()) {
-          AccCase<T> vec(w, h, pad, flush, uint32_t(w * 131 + h));
-          AccCase<T> ref(w, h, pad, flush, uint32_t(w * 131 + h));
+          AccCase<T> vec(w, h, pad, flush, uint32_t(w * 131 + h)), ref(w, h, pad, flush, uint32_t(w * 131 + h));
           ASSERT_EQ(call(vec), StatusOk);
-          {
-            ReferenceKernels use_ref;
-            ASSERT_EQ(call(ref), StatusOk);
-          }
-          ASSERT_EQ(raw(vec.a), raw(ref.a)) << "width " << w << " height " << h;
+          { ReferenceKernels use_ref; ASSERT_EQ(call(ref), StatusOk); }
+          ASSERT_EQ(vec.a.bytes(), ref.a.bytes()) << "width " << w << " height " << h;
           ASSERT_TRUE(vec.a.padding_intact());
         }
 }
-
-constexpr float kAlpha = 0.3f;
 
 // Argument groups of an AccCase c: first and second source, mask, accumulator with the ROI.
 #define S1 c.s1.data(), c.s1.step()
@@ -99,32 +80,30 @@ TEST(Accumulate, VectorMatchesReference) {
 #define X(name, op, T) RUN(name, T, name(S1, S2, MK, AC))
   ZUV_ACC2M_TABLE(X)
 #undef X
-#define X(name, op, T) RUN(name, T, name(S1, AC, kAlpha))
+#define X(name, op, T) RUN(name, T, name(S1, AC, 0.3f))
   ZUV_ACCW_TABLE(X)
 #undef X
-#define X(name, op, T) RUN(name, T, name(S1, MK, AC, kAlpha))
+#define X(name, op, T) RUN(name, T, name(S1, MK, AC, 0.3f))
   ZUV_ACCWM_TABLE(X)
 #undef X
   // The blend writes a third image: s2 (here the float source) plays the second source.
-  RUN(zuviAddWeighted_32f_C1R, float, zuviAddWeighted_32f_C1R(S1, S2, AC, kAlpha))
+  RUN(zuviAddWeighted_32f_C1R, float, zuviAddWeighted_32f_C1R(S1, S2, AC, 0.3f))
 }
 
-// The reference itself against the stated formulas, pixel by pixel.
-TEST(Accumulate, ReferenceFollowsTheFormulas) {
-  ReferenceKernels use_ref;
-  AccCase<uint16_t> c(37, 3, 0, Flush::End, 7);
-  const std::vector<float> before = c.a.pixels();
-  ASSERT_EQ(zuviAddProduct_16u32f_C1IMR(S1, S2, MK, AC), StatusOk);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 37; ++x) {
-      const float old = before[size_t(y) * 37 + x];
-      ASSERT_EQ(c.a.at(x, y), c.m.at(x, y) ? std::fma(float(c.s1.at(x, y)), float(c.s2.at(x, y)), old) : old);
+// The reference against the formula pixel by pixel, then exact edge values.
+TEST(Accumulate, ReferenceFormulaAndEdgeValues) {
+  {
+    ReferenceKernels use_ref;
+    AccCase<uint16_t> c(37, 3, 0, Flush::End, 7);
+    const std::vector<float> before = c.a.pixels();
+    ASSERT_EQ(zuviAddProduct_16u32f_C1IMR(S1, S2, MK, AC), StatusOk);
+    for (int i = 0; i < 3 * 37; ++i) {
+      const int x = i % 37, y = i / 37;
+      ASSERT_EQ(c.a.at(x, y), c.m.at(x, y) ? std::fma(float(c.s1.at(x, y)), float(c.s2.at(x, y)), before[size_t(i)]) : before[size_t(i)]);
     }
-}
-
-TEST(Accumulate, EdgeValues) {
+  }
   GuardedImage<float> acc(3, 1);
-  GuardedImage<uint8_t> s8(3, 1);
+  GuardedImage<uint8_t> s8(3, 1), zero(3, 1);
   GuardedImage<uint16_t> s16(3, 1);
   acc.fill([](int x, int, int) { return float(x + 1); });
   s8.fill([](int x, int, int) { return 2 * (x + 1); });
@@ -141,12 +120,11 @@ TEST(Accumulate, EdgeValues) {
   ASSERT_EQ(zuviAddSquare_16u32f_C1IR(s16.data(), s16.step(), acc.data(), acc.step(), acc.size()), 0);
   EXPECT_EQ(acc.at(0, 0), 4294836224.f);
   // An all-zero mask leaves the accumulator bit for bit.
-  GuardedImage<uint8_t> zero(3, 1);
   zero.fill([](int, int, int) { return 0; });
   acc.fill([](int x, int, int) { return x == 0 ? -0.f : std::numeric_limits<float>::quiet_NaN(); });
-  const auto before = raw(acc);
+  const auto before = acc.bytes();
   ASSERT_EQ(zuviAdd_8u32f_C1IMR(s8.data(), s8.step(), zero.data(), zero.step(), acc.data(), acc.step(), acc.size()), 0);
-  EXPECT_EQ(raw(acc), before);
+  EXPECT_EQ(acc.bytes(), before);
 }
 
 TEST(AbsDiff, EdgeValues) {
@@ -169,37 +147,32 @@ TEST(AbsDiff, EdgeValues) {
   EXPECT_TRUE(std::isnan(r.at(0, 0)) && r.at(1, 0) == 0.f && !std::signbit(r.at(1, 0)));
 }
 
+// Vector against reference over every width, and in place on the first source.
 template <class T, int C, class Call>
 void expect_absdiff_matches_reference(Call call) {
   for (Flush flush : {Flush::End, Flush::Begin})
     for (int h = 1; h <= 3; ++h)
       for (int w : widths()) {
         std::mt19937 rng(uint32_t(w + 1000 * h));
-        GuardedImage<T> a(w, h, C, 0, flush), b(w, h, C, 2 * sizeof(T), flush);
-        GuardedImage<T> dv(w, h, C, 0, flush), dr(w, h, C, 0, flush);
+        GuardedImage<T> a(w, h, C, 0, flush), b(w, h, C, 2 * sizeof(T), flush), dv(w, h, C, 0, flush),
+            dr(w, h, C, 0, flush);
         a.fill_random(rng);
         b.fill_random(rng);
         ASSERT_EQ(call(a, b, dv), StatusOk);
-        {
-          ReferenceKernels use_ref;
-          ASSERT_EQ(call(a, b, dr), StatusOk);
-        }
-        ASSERT_EQ(raw(dv), raw(dr)) << w << "x" << h;
-        // In place on the first source gives the same bytes.
+        { ReferenceKernels use_ref; ASSERT_EQ(call(a, b, dr), StatusOk); }
+        ASSERT_EQ(dv.bytes(), dr.bytes()) << w << "x" << h;
         ASSERT_EQ(call(a, b, a), StatusOk);
-        ASSERT_EQ(raw(a), raw(dv));
+        ASSERT_EQ(a.bytes(), dv.bytes());
       }
 }
 
 TEST(AbsDiff, VectorMatchesReference) {
 #define X(name, T, C) { SCOPED_TRACE(#name); expect_absdiff_matches_reference<T, C>( \
-    [](GuardedImage<T>& a, GuardedImage<T>& b, GuardedImage<T>& d) { \
-      return name(a.data(), a.step(), b.data(), b.step(), d.data(), d.step(), a.size()); }); }
+    [](auto& a, auto& b, auto& d) { return name(a.data(), a.step(), b.data(), b.step(), d.data(), d.step(), a.size()); }); }
   ZUV_ABSDIFF_TABLE(X)
 #undef X
 #define X(name, T, V) { SCOPED_TRACE(#name); expect_absdiff_matches_reference<T, 1>( \
-    [](GuardedImage<T>& a, GuardedImage<T>&, GuardedImage<T>& d) { \
-      return name(a.data(), a.step(), d.data(), d.step(), a.size(), V(77)); }); }
+    [](auto& a, auto&, auto& d) { return name(a.data(), a.step(), d.data(), d.step(), a.size(), V(77)); }); }
   ZUV_ABSDIFFC_TABLE(X)
 #undef X
 }
@@ -217,16 +190,16 @@ TEST(Accumulate, ThreadCountInvariant) {
     ASSERT_EQ(zuviAddWeighted_8u32f_C1IMR(S1, MK, AC, 0.25f), 0);
     GuardedImage<uint8_t> d(513, 511, 3);
     ASSERT_EQ(zuviAbsDiff_8u_C3R(x.data(), x.step(), y.data(), y.step(), d.data(), d.step(), d.size()), 0);
-    if (first.empty()) first = raw(c.a), firstDiff = raw(d);
-    EXPECT_TRUE(raw(c.a) == first && raw(d) == firstDiff) << threads << " threads";
+    if (first.empty()) first = c.a.bytes(), firstDiff = d.bytes();
+    EXPECT_TRUE(c.a.bytes() == first && d.bytes() == firstDiff) << threads << " threads";
   }
 }
 
 // Check order, with two faults at once where the order decides.
 TEST(Accumulate, RefusedArgumentsWriteNothing) {
-  GuardedImage<uint16_t> s(8, 2);
-  GuardedImage<uint8_t> m(8, 2);
-  GuardedImage<float> a(8, 2);
+  GuardedImage<uint16_t> s(8, 2), d(8, 2);
+  GuardedImage<uint8_t> m(8, 2), c3(8, 2, 3);
+  GuardedImage<float> a(8, 2), f(8, 2);
   const ImageSize roi = a.size();
   auto add16 = [&](int sStep, int aStep, ImageSize r = {8, 2}) {
     return [&, sStep, aStep, r] { return zuviAdd_16u32f_C1IR(s.data(), sStep, a.data(), aStep, r); };
@@ -243,15 +216,12 @@ TEST(Accumulate, RefusedArgumentsWriteNothing) {
   expect_refused(StatusNotEvenStep, [&] { return zuviAdd_16u32f_C1IMR(s.data(), 17, m.data(), 7, a.data(), 32, roi); }, {a});
   expect_refused(StatusStep, [&] { return zuviAdd_16u32f_C1IMR(s.data(), 16, m.data(), 7, a.data(), 34, roi); }, {a});
   // All-32f members: every step test before any multiple test.
-  GuardedImage<float> f(8, 2);
   expect_refused(StatusStep, [&] { return zuviAddProduct_32f_C1IR(f.data(), 34, f.data(), 28, a.data(), 32, roi); }, {a});
   expect_refused(StatusNotEvenStep, [&] { return zuviAddWeighted_32f_C1R(f.data(), 32, f.data(), 34, a.data(), 32, roi, 1.f); }, {a});
   expect_refused(StatusNullPointer, [&] { return zuviAddProduct_8u32f_C1IMR(m.data(), 8, nullptr, 8, m.data(), 8, a.data(), 32, roi); }, {a});
   // Absolute differences: steps in argument order, then multiples.
-  GuardedImage<uint16_t> d(8, 2);
   expect_refused(StatusStep, [&] { return zuviAbsDiff_16u_C1R(s.data(), 17, s.data(), 16, d.data(), 14, roi); }, {d});
   expect_refused(StatusNotEvenStep, [&] { return zuviAbsDiffC_16u_C1R(s.data(), 16, d.data(), 17, roi, 3); }, {d});
-  GuardedImage<uint8_t> c3(8, 2, 3);
   expect_refused(StatusStep, [&] { return zuviAbsDiff_8u_C3R(c3.data(), 23, c3.data(), 24, c3.data(), 24, roi); }, {c3});
 }
 

@@ -28,26 +28,17 @@ struct Prepared {
     status = zuviFilterGaussianInit(roi, k, border, type, ch, state(), buf->base(), sigma);
   }
   GaussianSpec* state() const { return reinterpret_cast<GaussianSpec*>(spec->base()); }
-  Header header() const {
-    Header h;
-    std::memcpy(&h, spec->base(), sizeof h);
-    return h;
-  }
   // The taps start at the first 16-byte boundary at or after byte 20: 16-bit
   // integers, or floats each repeated in 8 lanes.
   template <class V>
   std::vector<V> taps(int k) const {
     const uint8_t* p = reinterpret_cast<const uint8_t*>((reinterpret_cast<uintptr_t>(spec->base()) + 35) & ~uintptr_t(15));
-    const bool f = std::is_same_v<V, float>;
-    std::vector<V> t(static_cast<size_t>(k));
-    for (int i = 0; i < k; ++i)
-      for (int j = 0; j < (f ? 8 : 1); ++j) {
-        V v;
-        std::memcpy(&v, p + (f ? 32 * i + 4 * j : 2 * i), sizeof v);
-        if (j == 0) t[size_t(i)] = v;
-        EXPECT_EQ(v, t[size_t(i)]) << "replica " << j << " of tap " << i;
-      }
-    return t;
+    const int lanes = std::is_same_v<V, float> ? 8 : 1;
+    std::vector<V> t(size_t(k) * lanes);
+    std::memcpy(t.data(), p, t.size() * sizeof(V));
+    for (size_t i = 0; i < t.size(); ++i) EXPECT_EQ(t[i], t[i / lanes * lanes]) << "replica of tap " << i / lanes;
+    for (int i = 0; i < k; ++i) t[size_t(i)] = t[size_t(i) * lanes];
+    return {t.begin(), t.begin() + k};
   }
   std::vector<int> int_taps(int k) const {
     const std::vector<int16_t> t = taps<int16_t>(k);
@@ -56,12 +47,6 @@ struct Prepared {
   std::unique_ptr<GuardedBytes> spec, buf;
   Status status = StatusError;
 };
-
-template <class T>
-constexpr int type_of() {
-  return std::is_same_v<T, uint8_t> ? DataType8u : std::is_same_v<T, uint16_t> ? DataType16u
-         : std::is_same_v<T, int16_t> ? DataType16s : DataType32f;
-}
 
 // Calls an export whatever its border-value form.
 template <class T, int C, class F>
@@ -74,36 +59,25 @@ Status call(F f, const GuardedImage<T>& s, GuardedImage<T>& d, const T* value, c
     return f(s.data(), s.step(), d.data(), d.step(), s.size(), value[0], st.state(), st.buf->base());
 }
 
-// How a pass forms its sum before scaling: exact signed 32-bit integers,
-// exact unsigned 32-bit integers (16u rows) or float sums of float taps
-// (16u columns).
+// One pass over k values v[j] with taps t[j]: an exact signed or unsigned
+// (16u rows) 32-bit integer sum, or a float sum of float taps (16u columns),
+// scaled by the float reciprocal of the divisor, rounded to nearest even and
+// saturated; 32f plain float sums.
 enum class Sum { Int, UInt, Float };
 
-// One pass over k values v[j] with taps t[j]: the sum scaled by the float
-// reciprocal of the divisor, rounded to nearest even and saturated; 32f
-// plain float sums.
 template <class D>
 double pass(const std::vector<int>& t, const std::vector<float>& tf, const double* v, int div, Sum mode) {
-  const size_t k = tf.size();
+  float acc = tf[0] * float(v[0]);
+  int64_t iacc = 0;
+  for (size_t j = 0; j < tf.size(); ++j) {
+    if (j > 0 && (std::is_same_v<D, float> || mode == Sum::Float)) acc = acc + tf[j] * float(v[j]);
+    if (!std::is_same_v<D, float>) iacc += (mode == Sum::UInt ? uint16_t(t[j]) : t[j]) * int64_t(v[j]);
+  }
   if constexpr (std::is_same_v<D, float>) {
-    float acc = tf[0] * float(v[0]);
-    for (size_t j = 1; j < k; ++j) acc = acc + tf[j] * float(v[j]);
     return acc;
   } else {
-    float x;
-    if (mode == Sum::Float) {
-      float acc = float(uint16_t(t[0])) * float(v[0]);
-      for (size_t j = 1; j < k; ++j) acc = acc + float(uint16_t(t[j])) * float(v[j]);
-      x = acc * (1.0f / float(div));
-    } else if (mode == Sum::UInt) {
-      uint32_t acc = 0;
-      for (size_t j = 0; j < k; ++j) acc += uint32_t(uint16_t(t[j])) * uint32_t(v[j]);
-      x = float(acc) * (1.0f / float(div));
-    } else {
-      int64_t acc = 0;
-      for (size_t j = 0; j < k; ++j) acc += int64_t(t[j]) * int64_t(v[j]);
-      x = float(int32_t(acc)) * (1.0f / float(div));
-    }
+    const float x = (mode == Sum::Float ? acc : mode == Sum::UInt ? float(uint32_t(iacc)) : float(int32_t(iacc))) *
+                    (1.0f / float(div));
     const float lo = std::is_same_v<D, int16_t> ? -32768.f : 0.f;
     const float hi = std::is_same_v<D, int16_t> ? 32767.f : (std::is_same_v<D, uint8_t> ? 255.f : 65535.f);
     return std::nearbyint(std::clamp(x, lo, hi));
@@ -148,9 +122,10 @@ double exact_8u(const GuardedImage<uint8_t>& img, const std::vector<int>& t, int
   return std::nearbyint(sum / 16777216.0);
 }
 
+// Sigma 0.3 + 0.35 k, or 0.01 where `impulse`: a unit impulse that copies the image.
 template <class T, int C, class F>
-void expect_matches_two_pass(F f, const std::vector<ImageSize>& sizes, const std::vector<int>& ks,
-                             const std::vector<int>& borders) {
+void expect_matches_two_pass(F f, int type, const std::vector<ImageSize>& sizes, const std::vector<int>& ks,
+                             const std::vector<int>& borders, bool impulse) {
   std::mt19937 rng(41);
   const T value[3] = {T(std::is_same_v<T, int16_t> ? -1200 : 200), T(17), T(99)};
   for (int k : ks)
@@ -160,22 +135,22 @@ void expect_matches_two_pass(F f, const std::vector<ImageSize>& sizes, const std
         GuardedImage<T> src(sz.width, sz.height, C, 0, (sz.width + border) % 2 ? Flush::End : Flush::Begin, margin);
         fill_with_margin(src, margin, [&] { return GuardedImage<T>::template random_value<T>(rng); });
         GuardedImage<T> dst(sz.width, sz.height, C, 2 * int(sizeof(T)));
-        Prepared st(sz, k, type_of<T>(), C, border, 0.3f + 0.35f * float(k));
+        Prepared st(sz, k, type, C, border, impulse ? 0.01f : 0.3f + 0.35f * float(k));
         ASSERT_EQ(st.status, StatusOk);
-        SCOPED_TRACE(testing::Message() << "k " << k << " size " << sz.width << "x" << sz.height
-                                        << " border 0x" << std::hex << border);
+        SCOPED_TRACE(testing::Message() << "k " << k << " " << sz.width << "x" << sz.height << " border " << border);
         ASSERT_EQ((call<T, C>(f, src, dst, value, st)), StatusOk);
         ASSERT_TRUE(dst.padding_intact());
+        // Integer taps also as floats of their unsigned bits (16u column sums).
         std::vector<int> t;
         std::vector<float> tf;
-        if constexpr (std::is_same_v<T, float>) {
-          tf = st.taps<float>(k);
-        } else {
-          t = st.int_taps(k);
-          tf.assign(t.begin(), t.end());
-        }
+        if constexpr (std::is_same_v<T, float>) tf = st.taps<float>(k);
+        else for (int x : t = st.int_taps(k)) tf.push_back(float(uint16_t(x)));
         const std::vector<double> want = two_pass<T, C>(src, t, tf, border, value);
         const std::vector<T> got = dst.pixels();
+        if (impulse) {  // a copy, but 16s -32768 (the tap -32768 negates it twice, saturating once)
+          const std::vector<T> in = src.pixels();
+          for (size_t i = 0; i < got.size(); ++i) ASSERT_TRUE(got[i] == in[i] || double(in[i]) == -32768.0) << i;
+        }
         for (size_t i = 0; i < got.size(); ++i) {
           ASSERT_EQ(double(got[i]), want[i]) << "element " << i;
           if constexpr (std::is_same_v<T, uint8_t>) {
@@ -186,63 +161,51 @@ void expect_matches_two_pass(F f, const std::vector<ImageSize>& sizes, const std
       }
 }
 
+// Every border rule and size down to 1 x 1 at the default thread count; a
+// large image; buffers sized for several threads with images large enough to
+// be split (2 and 3 threads); kernels longer than the image; impulses.
 TEST(Gaussian, MatchesTwoPassReference) {
-  const std::vector<ImageSize> sizes = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {4, 3}, {6, 9}, {37, 11}, {70, 4}};
-  const std::vector<int> borders = {0x00, 0x01, 0x03, 0x06, 0x10, 0x21, 0x43, 0x80, 0xF1, 0x53, 0xA0, 0x73, 0xB3};
-#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, sizes, {3, 5, 7}, borders); }
-  ZUV_GAUSSIAN_TABLE(X)
-#undef X
-}
-
-// A large image; buffers sized for several threads with images large enough
-// to be split; kernels longer than the image.
-TEST(Gaussian, LargeImageAndLongKernels) {
-#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{513, 517}}, {11}, {0x03}); }
-  ZUV_GAUSSIAN_TABLE(X)
-#undef X
-  for (int t : {2, 3}) {
-    ThreadCount tc(t);
-#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{300, 230}, {400, 250}}, {5}, {0x00, 0x01, 0x06, 0x93}); }
+  struct Run { int threads; std::vector<ImageSize> sizes; std::vector<int> ks, borders; bool impulse = false; };
+  const std::vector<int> all = {0x00, 0x01, 0x03, 0x06, 0x10, 0x21, 0x43, 0x80, 0xF1, 0x53, 0xA0, 0x73, 0xB3};
+  const std::vector<ImageSize> split = {{300, 230}, {400, 250}};
+  for (const Run& r : {Run{0, {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {4, 3}, {6, 9}, {37, 11}, {70, 4}}, {3, 5, 7}, all},
+                       Run{0, {{513, 517}}, {11}, {0x03}}, Run{2, split, {5}, {0x00, 0x01, 0x06, 0x93}},
+                       Run{3, split, {5}, {0x00, 0x01, 0x06, 0x93}}, Run{0, {{40, 30}, {9, 8}}, {13, 21}, {0x00, 0x01, 0x63}},
+                       Run{0, {{33, 7}}, {3}, {0x00, 0x01, 0x03}, true}}) {
+    ThreadCount tc(r.threads);
+#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, type, r.sizes, r.ks, r.borders, r.impulse); }
     ZUV_GAUSSIAN_TABLE(X)
 #undef X
   }
-#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_matches_two_pass<T, C>(name, {{40, 30}, {9, 8}}, {13, 21}, {0x00, 0x01, 0x63}); }
-  ZUV_GAUSSIAN_TABLE(X)
-#undef X
 }
 
+// Header fields and taps of a few states, then the tap formula.
 TEST(Gaussian, Taps) {
   const ImageSize roi{8, 8};
-  Prepared impulse(roi, 3, DataType8u, 1, BorderRepl, 0.01f);
+  auto fields = [](const Prepared& p) {
+    Header h;
+    std::memcpy(&h, p.spec->base(), sizeof h);
+    return std::vector<int>{h.k, h.tapOffset, h.dataType, h.border, h.shift};
+  };
+  Prepared impulse(roi, 3, DataType8u, 1, BorderRepl, 0.01f), c3(roi, 3, DataType8u, 3, 0x53, 1.0f);
+  Prepared u16(roi, 3, DataType16u, 1, BorderConst, 1.0f), f(roi, 3, DataType32f, 3, BorderMirror, 1.0f);
   ASSERT_EQ(impulse.status, StatusOk);
   EXPECT_EQ(impulse.int_taps(3), (std::vector<int>{0, 4096, 0}));
-  const Header h = impulse.header();
-  EXPECT_EQ(std::vector<int>({h.k, h.tapOffset, h.dataType, h.border, h.shift}),
-            std::vector<int>({3, 20, DataType8u, BorderRepl, 12}));
-  Prepared c3(roi, 3, DataType8u, 3, 0x53, 1.0f);
+  EXPECT_EQ(fields(impulse), (std::vector<int>{3, 20, DataType8u, BorderRepl, 12}));
   EXPECT_EQ(c3.int_taps(3), (std::vector<int>{1123, 1851, 1123}));
-  EXPECT_EQ(c3.header().border, 0x53);
-  Prepared u16(roi, 3, DataType16u, 1, BorderConst, 1.0f);
+  EXPECT_EQ(fields(c3), (std::vector<int>{3, 20, DataType8u, 0x53, 12}));
   EXPECT_EQ(u16.int_taps(3), (std::vector<int>{8981, 14807, 8981}));
-  EXPECT_EQ(u16.header().shift, 15);
+  EXPECT_EQ(fields(u16), (std::vector<int>{3, 20, DataType16u, BorderConst, 15}));
   // 32768 does not fit a signed 16-bit tap: it keeps its bits.
   EXPECT_EQ(Prepared(roi, 3, DataType16s, 1, BorderConst, 0.01f).int_taps(3), (std::vector<int>{0, -32768, 0}));
-  Prepared f(roi, 3, DataType32f, 3, BorderMirror, 1.0f);
   const std::vector<float> t = f.taps<float>(3);
-  EXPECT_NEAR(t[0], 0.27407f, 1e-5);
-  EXPECT_NEAR(t[1], 0.45186f, 1e-5);
-  EXPECT_EQ(t[0], t[2]);
-  EXPECT_EQ(f.header().shift, 0);
-  EXPECT_EQ(f.header().dataType, DataType32f);
-  // Single-precision quotient and sum, double exponential, as stated.
+  EXPECT_TRUE(std::fabs(t[0] - 0.27407f) < 1e-5f && std::fabs(t[1] - 0.45186f) < 1e-5f && t[0] == t[2]) << t[0] << " " << t[1];
+  EXPECT_EQ(fields(f), (std::vector<int>{3, 20, DataType32f, BorderMirror, 0}));
+  // Single-precision quotient and sum, double exponential.
   const int k = 9;
   const float sigma = 1.7f, s2 = sigma * (sigma + sigma);
   float g[k], sum = 0.f;
-  for (int i = 0; i < k; ++i) {
-    const float x = float(i - k / 2);
-    g[i] = float(std::exp(double(-(x * x) / s2)));
-    sum += g[i];
-  }
+  for (int i = 0; i < k; ++i) sum += g[i] = float(std::exp(double(-float((i - k / 2) * (i - k / 2)) / s2)));
   const std::vector<int> t8 = Prepared(roi, k, DataType8u, 1, BorderRepl, sigma).int_taps(k);
   const std::vector<float> t32 = Prepared(roi, k, DataType32f, 1, BorderRepl, sigma).taps<float>(k);
   for (int i = 0; i < k; ++i) {
@@ -251,25 +214,8 @@ TEST(Gaussian, Taps) {
   }
 }
 
-// With sigma 0.01 the kernel is a unit impulse: every type copies its image.
-template <class T, int C, class F>
-void expect_copy(F f) {
-  std::mt19937 rng(2);
-  GuardedImage<T> src(33, 7, C), dst(33, 7, C);
-  src.fill_random(rng);
-  const T value[3] = {};
-  for (int border : {0, 1, 3}) {
-    Prepared st(src.size(), 3, type_of<T>(), C, border, 0.01f);
-    ASSERT_EQ((call<T, C>(f, src, dst, value, st)), StatusOk);
-    EXPECT_EQ(dst.pixels(), src.pixels());
-  }
-}
-
-// Impulse kernels copy; 8u constant images stay constant (the taps sum to one).
-TEST(Gaussian, CopiesAndConstants) {
-#define X(name, T, C, type) { SCOPED_TRACE(#name); expect_copy<T, C>(name); }
-  ZUV_GAUSSIAN_TABLE(X)
-#undef X
+// 8u constant images stay constant (the taps sum to one).
+TEST(Gaussian, ConstantsStayConstant) {
   GuardedImage<uint8_t> src(23, 9, 1, 0, Flush::End, 3), dst(23, 9);
   for (int c : {0, 1, 77, 128, 254, 255}) {
     fill_with_margin(src, 3, [c] { return c; });
@@ -283,8 +229,10 @@ TEST(Gaussian, CopiesAndConstants) {
   }
 }
 
-// The pipelines split wide blocks over threads; the bytes never change.
-TEST(Gaussian, ThreadCountInvariance) {
+// The pipelines split wide blocks over threads; the bytes never change. One
+// image as source and destination gives the out-of-place result, also where a
+// separate destination would be split over threads.
+TEST(Gaussian, ThreadCountAndInPlace) {
   std::mt19937 rng(8);
   GuardedImage<uint8_t> s8(7000, 23, 3);
   GuardedImage<float> s32(7000, 23);
@@ -293,44 +241,22 @@ TEST(Gaussian, ThreadCountInvariance) {
   const uint8_t v8[3] = {1, 2, 3};
   const float v32[1] = {0.5f};
   for (int border : {0, 3}) {
-    std::vector<uint8_t> serial8;
-    std::vector<float> serial32;
+    std::vector<uint8_t> serial8, serial32;
     for (int t : {1, 2, 3}) {
       ThreadCount tc(t);
-      GuardedImage<uint8_t> d8(7000, 23, 3);
-      GuardedImage<float> d32(7000, 23);
-      Prepared a(s8.size(), 11, DataType8u, 3, border, 2.f), b(s32.size(), 11, DataType32f, 1, border, 2.f);
-      EXPECT_EQ((call<uint8_t, 3>(zuviFilterGaussianBorder_8u_C3R, s8, d8, v8, a)), StatusOk);
-      EXPECT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, s32, d32, v32, b)), StatusOk);
-      if (t == 1) {
-        serial8 = d8.pixels();
-        serial32 = d32.pixels();
-      }
-      EXPECT_TRUE(d8.pixels() == serial8) << t << " " << border;
-      EXPECT_EQ(0, std::memcmp(d32.pixels().data(), serial32.data(), serial32.size() * 4)) << t << " " << border;
+      GuardedImage<uint8_t> d8(7000, 23, 3), i8(7000, 23, 3);
+      GuardedImage<float> d32(7000, 23), i32(7000, 23);
+      i8.copy_from(s8);
+      i32.copy_from(s32);
+      Prepared p8(s8.size(), 11, DataType8u, 3, border, 2.f), p32(s32.size(), 11, DataType32f, 1, border, 2.f);
+      EXPECT_EQ((call<uint8_t, 3>(zuviFilterGaussianBorder_8u_C3R, s8, d8, v8, p8)), StatusOk);
+      EXPECT_EQ((call<uint8_t, 3>(zuviFilterGaussianBorder_8u_C3R, i8, i8, v8, p8)), StatusOk);
+      EXPECT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, s32, d32, v32, p32)), StatusOk);
+      EXPECT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, i32, i32, v32, p32)), StatusOk);
+      if (t == 1) serial8 = d8.bytes(), serial32 = d32.bytes();
+      EXPECT_TRUE(d8.bytes() == serial8 && d32.bytes() == serial32) << t << " threads, border " << border;
+      EXPECT_TRUE(i8.bytes() == serial8 && i32.bytes() == serial32) << "in place, " << t << " threads, border " << border;
     }
-  }
-}
-
-// One image as source and destination gives the out-of-place result, also
-// where a separate destination would be split over threads.
-TEST(Gaussian, InPlaceMatchesOutOfPlace) {
-  std::mt19937 rng(21);
-  for (int threads : {1, 2}) {
-    ThreadCount tc(threads);
-    GuardedImage<uint8_t> a(640, 300), a2(640, 300);
-    GuardedImage<float> f(640, 300), f2(640, 300);
-    a.fill_random(rng);
-    f.fill_random(rng);
-    Prepared p8(a.size(), 5, DataType8u, 1, BorderRepl, 1.5f), p32(f.size(), 7, DataType32f, 1, BorderMirror, 2.f);
-    const uint8_t z8 = 0;
-    const float z32 = 0.f;
-    ASSERT_EQ((call<uint8_t, 1>(zuviFilterGaussianBorder_8u_C1R, a, a2, &z8, p8)), StatusOk);
-    ASSERT_EQ((call<uint8_t, 1>(zuviFilterGaussianBorder_8u_C1R, a, a, &z8, p8)), StatusOk);
-    ASSERT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, f, f2, &z32, p32)), StatusOk);
-    ASSERT_EQ((call<float, 1>(zuviFilterGaussianBorder_32f_C1R, f, f, &z32, p32)), StatusOk);
-    EXPECT_TRUE(a.pixels() == a2.pixels()) << threads;
-    EXPECT_TRUE(f.pixels() == f2.pixels()) << threads;
   }
 }
 
@@ -382,8 +308,7 @@ TEST(Gaussian, QueryAndInitCheckOrder) {
   EXPECT_EQ(zuviFilterGaussianGetBufferSize(roi, 3, 11, 2, &a, &b), StatusDataType);
   EXPECT_EQ(zuviFilterGaussianGetBufferSize(roi, 3, 19, 1, &a, &b), StatusDataType);
   EXPECT_EQ(zuviFilterGaussianGetBufferSize(roi, 3, 7, 4, &a, &b), StatusNumChannels);
-  EXPECT_EQ(a, -1);
-  EXPECT_EQ(b, -1);
+  EXPECT_TRUE(a == -1 && b == -1) << "written on refusal";
 
   GuardedImage<uint8_t> spec(1024, 1), buf(1 << 16, 1);
   GaussianSpec* sp = reinterpret_cast<GaussianSpec*>(spec.data());
@@ -401,7 +326,6 @@ TEST(Gaussian, QueryAndInitCheckOrder) {
        {"data type", [&] { return init(roi, 5, 2, 11, 2, 0.f); }, StatusDataType},
        {"channels", [&] { return init(roi, 5, 2, 13, 2, 0.f); }, StatusNumChannels},
        {"sigma 0", [&] { return init(roi, 5, 2, 13, 3, 0.f); }, StatusBadArgument},
-       {"sigma negative", [&] { return init(roi, 5, 1, 13, 3, -1.f); }, StatusBadArgument},
        {"sigma NaN", [&] { return init(roi, 5, 1, 13, 3, std::nanf("")); }, StatusBadArgument},
        {"border 2", [&] { return init(roi, 5, 2, 13, 3, 1.f); }, StatusBorder},
        {"border 4", [&] { return init(roi, 5, 0x14, 5, 1, 1.f); }, StatusBorder},
