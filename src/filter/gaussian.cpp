@@ -267,11 +267,14 @@ class Runner {
     // some machines streams of writes by two cores into one page run several
     // times slower), and blocks stay m rows tall. Without that memory the
     // call runs on one thread.
+    // The passes see blocks of at most m rows, as on one thread, so their
+    // buffers take the one-thread sizes of the pipelines' queries.
     const int deep = m_ + k_ - 1;
+    const ImageSize block{w_, m_};
     const size_t ringBytes = round_up(size_t(deep) * padded_ * sizeof(I), 64);
     const size_t windowBytes = round_up(size_t(deep) * sizeof(I*), 64);
-    const size_t rowBytes = round_up(row_need(deep), 64);
-    const size_t share = round_up(ringBytes + windowBytes + rowBytes + col_need(deep), kPage);
+    const size_t rowBytes = round_up(row_bytes<S, C>(block, k_, 1), 64);
+    const size_t share = round_up(ringBytes + windowBytes + rowBytes + col_bytes<S, C>(block, k_, 1), kPage);
     uint8_t* mem = static_cast<uint8_t*>(zuvsMalloc_bytes(int64_t(share) * n + kPage, 1));
     if (!mem) {
       stripe(0, h_, whole());
@@ -314,18 +317,6 @@ class Runner {
     return std::min(T, h_);
   }
 
-  // Bytes the row and column passes over blocks from `rows` ring rows need.
-  size_t row_need(int rows) const {
-    const size_t K = size_t(k_);
-    return 16 + 8 * (size_t(rows) + K) + 64 + 4 * (K - 1) * C * sizeof(S) + 64;
-  }
-  size_t col_need(int rows) const {
-    // Column passes use no buffer for 32f, float taps for 16u, pointers otherwise.
-    const size_t K = size_t(k_);
-    return std::is_same_v<S, float>      ? 0
-           : std::is_same_v<S, uint16_t> ? 32 + 4 * K + 64
-                                         : 32 + 8 * (size_t(rows) + K) + 64;
-  }
   static constexpr size_t kPage = 4096;
   static constexpr size_t round_up(size_t v, size_t a) { return (v + a - 1) / a * a; }
 
