@@ -95,6 +95,9 @@ Layout layout_of(int maxWidth, int mw, int mh, int elemBytes, int channels) {
   Layout l;
   const int64_t e = elemBytes == 0 ? 1 : elemBytes;
   l.rowBytes = round_up((int64_t(maxWidth) + mw - 1) * channels * e + 64, 64);
+  // An odd number of cache lines: rows a power of two apart would share the
+  // same few cache sets.
+  if (l.rowBytes % 128 == 0) l.rowBytes += 64;
   l.ringRows = 2 * mh + 2;
   l.levelRows = mh * (floor_log2(mw) + 1);
   int64_t at = 0;  // from the buffer aligned to 64 bytes
@@ -381,6 +384,7 @@ static inline __m512i window_of(__m512i c0, __m512i c1) {
   __m512i acc = vpick<T, kMax>(c0, advance<B>(c0, h));
   if constexpr (W > 2) acc = vpick<T, kMax>(acc, advance<2 * B>(c0, h));
   if constexpr (W > 3) acc = vpick<T, kMax>(acc, advance<3 * B>(c0, h));
+  if constexpr (W > 4) acc = vpick<T, kMax>(acc, advance<4 * B>(c0, h));
   return acc;
 }
 
@@ -388,7 +392,7 @@ static inline __m512i window_of(__m512i c0, __m512i c1) {
 // from the vectors already loaded instead of from unaligned loads.
 template <class T, bool kMax, int W, int B>
 static void window_bytes(const T* v, T* out, int n) {
-  static_assert((W - 1) * B < 16 && W <= 4, "shifts stay inside one 16-byte lane");
+  static_assert((W - 1) * B < 16 && W <= 5, "shifts stay inside one 16-byte lane");
   constexpr int kL = kLanes<T>;
   constexpr int s = B / int(sizeof(T));
   int x = 0;
@@ -411,11 +415,12 @@ static void window_bytes(const T* v, T* out, int n) {
 // Picks the byte-shift form when the step allows it.
 template <class T, bool kMax, int W>
 static void window_steps(const T* v, T* out, int n, int s) {
+  constexpr auto fits = [](int b) { return (W - 1) * b < 16 && b % int(sizeof(T)) == 0; };
   switch (s * int(sizeof(T))) {
-    case 1: if constexpr (sizeof(T) == 1) return window_bytes<T, kMax, W, 1>(v, out, n); break;
-    case 2: if constexpr (sizeof(T) <= 2) return window_bytes<T, kMax, W, 2>(v, out, n); break;
-    case 3: if constexpr (sizeof(T) == 1) return window_bytes<T, kMax, W, 3>(v, out, n); break;
-    case 4: return window_bytes<T, kMax, W, 4>(v, out, n);
+    case 1: if constexpr (fits(1)) return window_bytes<T, kMax, W, 1>(v, out, n); break;
+    case 2: if constexpr (fits(2)) return window_bytes<T, kMax, W, 2>(v, out, n); break;
+    case 3: if constexpr (fits(3)) return window_bytes<T, kMax, W, 3>(v, out, n); break;
+    case 4: if constexpr (fits(4)) return window_bytes<T, kMax, W, 4>(v, out, n); break;
     default: break;
   }
   window_fixed<T, kMax, W>(v, out, n, s);
@@ -427,7 +432,7 @@ static void window(const T* v, T* out, int n, int w, int s) {
     case 2: return window_fixed<T, kMax, 2>(v, out, n, s);
     case 3: return window_steps<T, kMax, 3>(v, out, n, s);
     case 4: return window_steps<T, kMax, 4>(v, out, n, s);
-    case 5: return window_fixed<T, kMax, 5>(v, out, n, s);
+    case 5: return window_steps<T, kMax, 5>(v, out, n, s);
     default: return window_fixed<T, kMax, 0>(v, out, n, s, w);
   }
 }
@@ -483,8 +488,69 @@ static void offsets_fixed(const T* a, const int* o, T* out, int n) {
   fold_from<T, kMax, M>(p, M, out, x, n);
 }
 
+// Union of a[x + j * D dwords] for j < M: every term is a dword shift of
+// two vectors already loaded (valignd with an immediate count).
+template <int S>
+static inline __m512i dword_shift(__m512i c0, __m512i c1) {
+  if constexpr (S == 0) return c0;
+  else return _mm512_alignr_epi32(c1, c0, S);
+}
+
+template <class T, bool kMax, int M, int D, int J = 1>
+static inline __m512i union_dwords(__m512i acc, __m512i c0, __m512i c1) {
+  if constexpr (J >= M) return acc;
+  else return union_dwords<T, kMax, M, D, J + 1>(vpick<T, kMax>(acc, dword_shift<J * D>(c0, c1)), c0, c1);
+}
+
+template <class T, bool kMax, int M, int D>
+static void offsets_dwords(const T* a, T* out, int n) {
+  static_assert((M - 1) * D < 16, "shifts stay inside the next vector");
+  constexpr int kL = kLanes<T>;
+  constexpr int reach = (M - 1) * D * 4 / int(sizeof(T));  // elements read past x + kL - 1
+  int x = 0;
+  if (x + kL <= n && x + 2 * kL <= n + reach) {
+    __m512i c0 = ld(a);
+    for (; x + 2 * kL <= n && x + 3 * kL <= n + reach; x += 2 * kL) {
+      const __m512i c1 = ld(a + x + kL), c2 = ld(a + x + 2 * kL);
+      st(out + x, union_dwords<T, kMax, M, D>(c0, c0, c1));
+      st(out + x + kL, union_dwords<T, kMax, M, D>(c1, c1, c2));
+      c0 = c2;
+    }
+  }
+  // The rest: loads at the offsets, masked at the end.
+  for (; x < n; x += kL) {
+    const int m = n - x < kL ? n - x : kL;
+    __m512i acc = m < kL ? ldn(a + x, m) : ld(a + x);
+    for (int j = 1; j < M; ++j) {
+      const T* q = a + x + j * D * 4 / int(sizeof(T));
+      acc = vpick<T, kMax>(acc, m < kL ? ldn(q, m) : ld(q));
+    }
+    m < kL ? stn(out + x, acc, m) : st(out + x, acc);
+  }
+}
+
+template <class T, bool kMax, int D>
+static bool offsets_by_dwords(const T* a, int m, T* out, int n) {
+  switch (m) {
+    case 2: offsets_dwords<T, kMax, 2, D>(a, out, n); return true;
+    case 3: offsets_dwords<T, kMax, 3, D>(a, out, n); return true;
+    case 4: offsets_dwords<T, kMax, 4, D>(a, out, n); return true;
+    case 5: offsets_dwords<T, kMax, 5, D>(a, out, n); return true;
+    case 6: offsets_dwords<T, kMax, 6, D>(a, out, n); return true;
+    default: return false;
+  }
+}
+
 template <class T, bool kMax>
 static void offsets(const T* a, const int* o, int m, T* out, int n) {
+  // Evenly spaced offsets of one or two dwords from 0.
+  bool even = o[0] == 0 && m >= 2 && m <= 6;
+  const int step = m >= 2 ? o[1] * int(sizeof(T)) : 0;
+  for (int k = 1; k < m && even; ++k) even = o[k] * int(sizeof(T)) == k * step;
+  if (even) {
+    if (step == 4 && offsets_by_dwords<T, kMax, 1>(a, m, out, n)) return;
+    if (step == 8 && offsets_by_dwords<T, kMax, 2>(a, m, out, n)) return;
+  }
   switch (m) {
     case 2: return offsets_fixed<T, kMax, 2>(a, o, out, n);
     case 3: return offsets_fixed<T, kMax, 3>(a, o, out, n);
@@ -910,8 +976,20 @@ void run_rect(const ReplPart& st, Rows<T, C>& rows, Sink<T, C>& sink, const Fram
     if (rw <= kDirectCols) {
       k.window(v, out, n, rw, C);
     } else {
-      // Spans of 4, 16, 64, ... pixels in place, then the window as the
-      // union of at most six overlapping spans.
+      // Windows of 4 or 5 pixels in place, then their union at offsets 0, 4,
+      // 8, ... (whole dwords for the 1- and 2-byte single-channel types, which
+      // come from permutes of vectors already loaded).
+      const int m4 = rw / 4, wa = rw - 4 * (m4 - 1);
+      if (m4 <= 6 && wa <= 5) {
+        k.window(v, v, n + 4 * (m4 - 1) * C, wa, C);
+        int off[6];
+        for (int i = 0; i < m4; ++i) off[i] = 4 * i * C;
+        k.offsets(v, off, m4, out, n);
+        sink.commit(y);
+        return;
+      }
+      // Otherwise spans of 4, 16, 64, ... pixels in place, then the window as
+      // the union of at most six overlapping spans.
       int span = 1;
       while ((rw + span - 1) / span > 6) {
         k.window(v, v, n + (rw - 4 * span) * C, 4, span * C);
