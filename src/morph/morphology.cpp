@@ -409,6 +409,9 @@ static void window_bytes(const T* v, T* out, int n) {
     st(out + x + 2 * kL, a2);
     st(out + x + 3 * kL, a3);
   }
+  // Single vectors while the next one may be read, then the masked rest.
+  for (; x + kL <= n && x + 2 * kL <= n + (W - 1) * s; x += kL)
+    st(out + x, window_of<T, kMax, W, B>(ld(v + x), ld(v + x + kL)));
   if (x < n) window_fixed<T, kMax, W>(v + x, out + x, n - x, s);
 }
 
