@@ -409,10 +409,14 @@ static void window_bytes(const T* v, T* out, int n) {
     st(out + x + 2 * kL, a2);
     st(out + x + 3 * kL, a3);
   }
-  // Single vectors while the next one may be read, then the masked rest.
-  for (; x + kL <= n && x + 2 * kL <= n + (W - 1) * s; x += kL)
-    st(out + x, window_of<T, kMax, W, B>(ld(v + x), ld(v + x + kL)));
-  if (x < n) window_fixed<T, kMax, W>(v + x, out + x, n - x, s);
+  // Single vectors, the loads masked to the n + (W - 1) s elements there are.
+  for (; x < n; x += kL) {
+    const int avail = n + (W - 1) * s - x;
+    const __m512i c0 = avail >= kL ? ld(v + x) : ldn(v + x, avail);
+    const __m512i c1 = avail >= 2 * kL ? ld(v + x + kL) : ldn(v + x + kL, std::max(avail - kL, 0));
+    const __m512i a = window_of<T, kMax, W, B>(c0, c1);
+    n - x >= kL ? st(out + x, a) : stn(out + x, a, n - x);
+  }
 }
 
 // Picks the byte-shift form when the step allows it.
@@ -520,15 +524,13 @@ static void offsets_dwords(const T* a, T* out, int n) {
       c0 = c2;
     }
   }
-  // The rest: loads at the offsets, masked at the end.
+  // Single vectors, the loads masked to the n + reach elements there are.
   for (; x < n; x += kL) {
-    const int m = n - x < kL ? n - x : kL;
-    __m512i acc = m < kL ? ldn(a + x, m) : ld(a + x);
-    for (int j = 1; j < M; ++j) {
-      const T* q = a + x + j * D * 4 / int(sizeof(T));
-      acc = vpick<T, kMax>(acc, m < kL ? ldn(q, m) : ld(q));
-    }
-    m < kL ? stn(out + x, acc, m) : st(out + x, acc);
+    const int avail = n + reach - x;
+    const __m512i c0 = avail >= kL ? ld(a + x) : ldn(a + x, avail);
+    const __m512i c1 = avail >= 2 * kL ? ld(a + x + kL) : ldn(a + x + kL, std::max(avail - kL, 0));
+    const __m512i u = union_dwords<T, kMax, M, D>(c0, c0, c1);
+    n - x >= kL ? st(out + x, u) : stn(out + x, u, n - x);
   }
 }
 
