@@ -982,8 +982,8 @@ void run_rect(const ReplPart& st, Rows<T, C>& rows, Sink<T, C>& sink, const Fram
       k.window(v, out, n, rw, C);
     } else {
       // Windows of 4 or 5 pixels in place, then their union at offsets 0, 4,
-      // 8, ... (whole dwords for the 1- and 2-byte single-channel types, which
-      // come from permutes of vectors already loaded).
+      // 8, ... (for 1- and 2-byte single-channel rows whole dwords, taken as
+      // dword shifts of vectors already loaded).
       const int m4 = rw / 4, wa = rw - 4 * (m4 - 1);
       if (m4 <= 6 && wa <= 5) {
         k.window(v, v, n + 4 * (m4 - 1) * C, wa, C);
