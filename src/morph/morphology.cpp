@@ -981,11 +981,12 @@ void run_rect(const ReplPart& st, Rows<T, C>& rows, Sink<T, C>& sink, const Fram
     if (rw <= kDirectCols) {
       k.window(v, out, n, rw, C);
     } else {
-      // Windows of 4 or 5 pixels in place, then their union at offsets 0, 4,
-      // 8, ... (for 1- and 2-byte single-channel rows whole dwords, taken as
-      // dword shifts of vectors already loaded).
+      // Windows of 4 or 5 pixels in place (where their shifts stay inside
+      // 16-byte lanes), then their union at offsets 0, 4, 8, ... (for 1- and
+      // 2-byte single-channel rows whole dwords, taken as dword shifts of
+      // vectors already loaded).
       const int m4 = rw / 4, wa = rw - 4 * (m4 - 1);
-      if (m4 <= 6 && wa <= 5) {
+      if (m4 <= 6 && wa <= 5 && (wa - 1) * C * int(sizeof(T)) < 16) {
         k.window(v, v, n + 4 * (m4 - 1) * C, wa, C);
         int off[6];
         for (int i = 0; i < m4; ++i) off[i] = 4 * i * C;
