@@ -17,23 +17,18 @@ namespace zuv::test {
 
 // A BorderType split into its mode and the sides read from memory (6 is the
 // constant mode with all four sides in memory).
-struct Sides {
-  int mode;
-  bool top, bottom, left, right;
-  bool any() const { return top || bottom || left || right; }
-};
+struct Sides { int mode; bool top, bottom, left, right; bool any() const { return top || bottom || left || right; } };
 inline Sides sides_of(int borderType) {
   if ((borderType & 15) == BorderInMem) return {BorderConst, true, true, true, true};
   return {borderType & 15, (borderType & 0x10) != 0, (borderType & 0x20) != 0,
           (borderType & 0x40) != 0, (borderType & 0x80) != 0};
 }
 
-// Moves i (on an axis of n pixels) to the pixel that supplies it; false when
-// the pixel is the border constant. Reflections are unfolded step by step,
-// so borders wider than the axis reflect again.
+// Moves i (on an axis of n pixels) to the pixel that supplies it; false when it
+// is the border constant. Reflections unfold step by step, so borders wider
+// than the axis reflect again.
 inline bool supplier(int& i, int n, int mode, bool lowInMemory, bool highInMemory) {
-  if (i >= 0 && i < n) return true;
-  if (i < 0 ? lowInMemory : highInMemory) return true;
+  if ((i >= 0 && i < n) || (i < 0 ? lowInMemory : highInMemory)) return true;
   switch (mode) {
     case BorderConst: return false;
     case BorderRepl: i = i < 0 ? 0 : n - 1; return true;
@@ -51,35 +46,19 @@ inline bool supplier(int& i, int n, int mode, bool lowInMemory, bool highInMemor
 // first (a constant row is constant across its full width), then columns.
 template <class T>
 double extended(const GuardedImage<T>& img, int x, int y, const Sides& s, double value, int c = 0) {
-  if (!supplier(y, img.height(), s.mode, s.top, s.bottom)) return value;
-  if (!supplier(x, img.width(), s.mode, s.left, s.right)) return value;
+  if (!supplier(y, img.height(), s.mode, s.top, s.bottom) || !supplier(x, img.width(), s.mode, s.left, s.right))
+    return value;
   return double(img.at(x, y, c));
 }
 
 // A k x k integer mask, rows top to bottom; outer() makes the mask of a
 // separable pair (column taps top to bottom times row taps).
-struct Mask {
-  int k;
-  std::vector<int> m;
-  int at(int i, int j) const { return m[size_t(j) * k + i]; }
-};
+struct Mask { int k; std::vector<int> m; };
 inline Mask outer(const std::vector<int>& col, const std::vector<int>& row) {
   Mask r{int(row.size()), {}};
   for (int c : col)
     for (int v : row) r.m.push_back(c * v);
   return r;
-}
-
-// Sum of mask times bordered pixels at (x, y): exact for integer images and
-// for float images holding small integers.
-template <class T>
-double correlate(const GuardedImage<T>& img, const Mask& mk, int x, int y, const Sides& s, double value) {
-  const int r = mk.k / 2;
-  double sum = 0;
-  for (int j = 0; j < mk.k; ++j)
-    for (int i = 0; i < mk.k; ++i)
-      if (mk.at(i, j) != 0) sum += mk.at(i, j) * extended(img, x - r + i, y - r + j, s, value);
-  return sum;
 }
 
 // Fills the region and `margin` pixels around it (memory that in-memory borders read).
@@ -109,8 +88,9 @@ std::vector<Td> run_filter(F f, int bytes, const GuardedImage<Ts>& src, int mask
 }
 
 // Filter f with mask mk (bytes(roi, mask) gives its buffer size) against
-// finish(correlation) at every pixel, over sizes and borders; the scalar
-// reference kernels must then give the same bytes.
+// finish(sum of mask times bordered pixels) at every pixel, exact for integers
+// and small integer floats, over sizes and borders; the scalar reference
+// kernels must then give the same bytes.
 template <class Ts, class Td, class F, class Bytes>
 void expect_matches_mask(F f, Bytes bytes, const Mask& mk, const std::vector<ImageSize>& sizes,
                          const std::vector<int>& borders, std::function<double(double)> finish = nullptr) {
@@ -118,19 +98,20 @@ void expect_matches_mask(F f, Bytes bytes, const Mask& mk, const std::vector<Ima
   const bool isFloat = std::is_same_v<Ts, float>;
   std::uniform_int_distribution<int> pixel(isFloat ? -400 : 0, isFloat ? 400 : 255);
   const Ts value = isFloat ? Ts(-7) : Ts(201);
-  const int mask = mk.k * 11;
+  const int mask = mk.k * 11, r = mk.k / 2;
   for (const ImageSize& sz : sizes)
     for (int bt : borders) {
       const Sides s = sides_of(bt);
       const Flush flush = (sz.width + sz.height + bt) % 2 ? Flush::End : Flush::Begin;
-      GuardedImage<Ts> src(sz.width, sz.height, 1, 0, flush, s.any() ? mk.k / 2 : 0);
-      fill_with_margin(src, s.any() ? mk.k / 2 : 0, [&] { return pixel(rng); });
-      SCOPED_TRACE(testing::Message() << "k " << mk.k << " size " << sz.width << "x" << sz.height
-                                      << " border 0x" << std::hex << bt);
+      GuardedImage<Ts> src(sz.width, sz.height, 1, 0, flush, s.any() ? r : 0);
+      fill_with_margin(src, s.any() ? r : 0, [&] { return pixel(rng); });
+      SCOPED_TRACE(testing::Message() << "k " << mk.k << " " << sz.width << "x" << sz.height << " border " << bt);
       const std::vector<Td> got = run_filter<Td>(f, bytes(sz, mask), src, mask, bt, value, flush);
       for (int y = 0; y < sz.height; ++y)
         for (int x = 0; x < sz.width; ++x) {
-          const double sum = correlate(src, mk, x, y, s, double(value));
+          double sum = 0;
+          for (int j = 0; j < mk.k * mk.k; ++j)
+            if (mk.m[size_t(j)]) sum += mk.m[size_t(j)] * extended(src, x - r + j % mk.k, y - r + j / mk.k, s, double(value));
           ASSERT_EQ(double(got[size_t(y) * sz.width + x]), finish ? finish(sum) : sum) << "at " << x << "," << y;
         }
       ReferenceKernels useRef;
@@ -159,11 +140,7 @@ inline std::vector<int> border_cases(bool mirrorR) {
 }
 
 // A check table: each call must return its status and leave the watched images unchanged.
-struct Refusal {
-  const char* what;
-  std::function<Status()> call;
-  Status want;
-};
+struct Refusal { const char* what; std::function<Status()> call; Status want; };
 template <class... Images>
 void expect_refusals(const std::vector<Refusal>& cases, const Images&... watched) {
   for (const Refusal& c : cases) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Row and column pipelines: exact agreement with a direct correlation over kernels,
-// anchors, divisors, widths and border modes; rounding and saturation; check
-// order; buffer sizes; guard pages; independence of the thread count.
+// Row and column pipelines against a direct correlation (kernels, anchors, divisors, widths, borders);
+// rounding and saturation; check order; buffer sizes; guard pages; thread-count independence.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,12 +29,8 @@ using QueryFn = Status (*)(ImageSize, int, int*);
 
 template <class Fn>
 struct Api { const char* name; Fn run; QueryFn query; };
-template <class S, class D>
-using RowApi = Api<RowFn<S, D>>;
-template <class S, class D>
-using ColApi = Api<ColFn<S, D>>;
-
-// The meaning, written independently of the library.
+template <class S, class D> using RowApi = Api<RowFn<S, D>>;
+template <class S, class D> using ColApi = Api<ColFn<S, D>>;
 
 // Saturated, else rounded to nearest with ties to even.
 template <class D>
@@ -71,7 +66,6 @@ D expected(const std::vector<S>& x, const std::vector<tap_t<S>>& K, int divisor)
 }
 
 // Random inputs: small values, or (wide) the type's whole range.
-
 template <class T>
 T random_value(std::mt19937& rng, bool wide, int spread = 300) {
   if (wide) return GuardedImage<T>::template random_value<T>(rng);
@@ -100,7 +94,7 @@ std::unique_ptr<GuardedBytes> buffer_for(QueryFn query, ImageSize roi, int k) {
   return b;
 }
 
-// Index of the first element whose bytes differ (or of the shorter end), -1 if none.
+// Index of the first differing element (or of the shorter end), -1 if none.
 template <class D>
 long first_difference(const std::vector<D>& a, const std::vector<D>& b) {
   for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
@@ -127,11 +121,8 @@ std::vector<tap_t<S>> random_kernel(std::mt19937& rng, int k, bool wide) {
   return K;
 }
 
-// Row pass against the definition.
-
 struct RowCase { int w, h, k, anchor, border, divisor; bool wide; Flush flush; };
 
-// Runs one row case and checks it against the definition; returns the output.
 template <class S, class D, int C, bool kLow>
 std::vector<D> run_row(const RowApi<S, D>& api, const RowCase& rc, uint32_t seed) {
   std::mt19937 rng(seed);
@@ -154,18 +145,15 @@ std::vector<D> run_row(const RowApi<S, D>& api, const RowCase& rc, uint32_t seed
     ptrs.push_back(rows.back()->data());
   }
   const auto buf = buffer_for(api.query, {rc.w, rc.h}, rc.k);
-  EXPECT_EQ(api.run(src.data(), src.step(), ptrs.data(), {rc.w, rc.h}, K.data(), rc.k, rc.anchor, rc.border,
-                    value, rc.divisor, buf->base()),
-            StatusOk);
+  EXPECT_EQ(api.run(src.data(), src.step(), ptrs.data(), {rc.w, rc.h}, K.data(), rc.k, rc.anchor, rc.border, value,
+                    rc.divisor, buf->base()), StatusOk);
   std::vector<D> got, want;
   std::vector<S> window(static_cast<size_t>(rc.k));
   for (int y = 0; y < rc.h; ++y)
     for (int x = 0; x < rc.w; ++x)
-      for (int c = 0; c < C; ++c) {
-        for (int j = 0; j < rc.k; ++j) {
-          int p = x - rc.anchor + j;
-          window[size_t(j)] = supplier(p, rc.w, s.mode, s.left, s.right) ? src.at(p, y, c) : value;
-        }
+      for (int c = 0, p = 0; c < C; ++c) {
+        for (int j = 0; j < rc.k; ++j)
+          window[size_t(j)] = supplier(p = x - rc.anchor + j, rc.w, s.mode, s.left, s.right) ? src.at(p, y, c) : value;
         want.push_back(expected<S, D, kLow, true>(window, K, rc.divisor));
         got.push_back(rows[size_t(y)]->at(x, 0, c));
       }
@@ -209,8 +197,7 @@ void row_suite(const RowApi<S, D>& api) {
     std::vector<D> dense(size_t(w) * h * C);
     std::vector<D*> rows;
     for (int y = 0; y < h; ++y) rows.push_back(dense.data() + size_t(h - 1 - y) * w * C);
-    EXPECT_EQ(api.run(src.data(), src.step(), rows.data(), {w, h}, K.data(), k, 2, BorderMirror, S(7), 3, buf->base()),
-              StatusOk);
+    EXPECT_EQ(api.run(src.data(), src.step(), rows.data(), {w, h}, K.data(), k, 2, BorderMirror, S(7), 3, buf->base()), StatusOk);
     return dense;
   });
 }
@@ -228,8 +215,6 @@ TEST(RowPipeline, MatchesDirectCorrelation) {
   ZUV_ROW_PIPELINE_32F_TABLE(X)
 #undef X
 }
-
-// Column pass against the definition.
 
 template <class S, class D, int C, bool kLow>
 std::vector<D> run_column(const ColApi<S, D>& api, int w, int h, int k, int divisor, bool wide, uint32_t seed) {
@@ -269,8 +254,7 @@ void column_suite(const ColApi<S, D>& api) {
   for (int w : {1, 2, 3, 17, 69, 513})
     for (int k : {1, 2, 3, 4, 5, 7, 9, 11, 31})
       for (int rep = 0; rep < 3; ++rep) {
-        const int h = 1 + int(rng() % 4);
-        const int divisor = std::is_same_v<S, float> ? 1 : random_divisor<S>(rng);
+        const int h = 1 + int(rng() % 4), divisor = std::is_same_v<S, float> ? 1 : random_divisor<S>(rng);
         const bool wide = rep == 1 && rng() % 2;
         const uint32_t seed = rng();
         const std::vector<D> vec = run_column<S, D, C, kLow>(api, w, h, k, divisor, wide, seed);
@@ -305,8 +289,6 @@ TEST(ColumnPipeline, MatchesDirectCorrelation) {
   ZUV_COLUMN_PIPELINE_32F_TABLE(X)
 #undef X
 }
-
-// Rounding, saturation and the contract's edge cases.
 
 // One-tap row pass of a single row: out = round(x * tap / divisor).
 std::vector<int16_t> one_tap_16s(std::vector<int16_t> x, int16_t tap, int divisor, bool low) {
@@ -374,8 +356,6 @@ TEST(Pipeline, RoundingSaturationAndContractEdges) {
   for (int i = 0; i < 33; ++i) EXPECT_EQ(dst.at(i, 0), i + 2);
 }
 
-// Checks in order; a refused call writes nothing.
-
 TEST(Pipeline, RowChecksInOrder) {
   ThreadCount single(1);  // the fixed buffers below are sized for one thread
   GuardedImage<int16_t> src(64, 1), dst(16, 2);  // two rows at step 32 and what lies right of them
@@ -407,13 +387,10 @@ TEST(Pipeline, RowChecksInOrder) {
        {"anchor k", [&] { return run(s, 32, rows, {16, 2}, K, 3, 3, 1, 1, buf); }, StatusAnchor},
        {"anchor -1 beats step", [&] { return run(s, 1, rows, {16, 2}, K, 3, -1, 1, 1, buf); }, StatusAnchor},
        {"step below row", [&] { return run(s, 31, rows, {16, 2}, K, 3, 0, 1, 1, buf); }, StatusStep},
-       {"odd step", [&] { return run(s, 33, rows, {16, 2}, K, 3, 0, 1, 1, buf); }, StatusNotEvenStep},
        {"odd step beats divisor", [&] { return run(s, 33, rows, {16, 2}, K, 3, 0, 1, 0, buf); }, StatusNotEvenStep},
        {"divisor 0 beats border", [&] { return run(s, 32, rows, {16, 2}, K, 3, 0, 2, 0, buf); }, StatusBadArgument},
        {"border 2", [&] { return run(s, 32, rows, {16, 2}, K, 3, 0, 2, 1, buf); }, StatusBorder},
        {"border 4", [&] { return run(s, 32, rows, {16, 2}, K, 3, 0, 4, 1, buf); }, StatusBorder},
-       {"border 5", [&] { return run(s, 32, rows, {16, 2}, K, 3, 0, 5, 1, buf); }, StatusBorder},
-       {"border 7", [&] { return run(s, 32, rows, {16, 2}, K, 3, 0, 7, 1, buf); }, StatusBorder},
        {"border 0x102", [&] { return run(s, 32, rows, {16, 2}, K, 3, 0, 0x102, 1, buf); }, StatusBorder},
        {"C3 step against 3 * width", [&] { return zuviFilterRowBorderPipeline_16s_C3R(s, 94, rows, {16, 1}, K, 3, 0, 1, 0, 1, buf); }, StatusStep},
        {"8u divisor 0", [&] { return run8(1, 0); }, StatusBadArgument},
@@ -471,7 +448,6 @@ TEST(Pipeline, ColumnChecksInOrder) {
 
 // Buffer sizes for w 37, h 5, k 7 with one and two threads, and for 1 x 1, k 1
 // with three (the 16s8u and 16s8s column queries share the 16s formula).
-
 TEST(Pipeline, BufferSizes) {
   const struct {
     QueryFn q;
@@ -524,10 +500,7 @@ TEST(Pipeline, InternalPassesWithOneThreadBuffer) {
   const std::vector<int16_t> K = {1, -2, 3, 10, 3, -2, 1};
   std::vector<int16_t> a(size_t(w) * 3 * h), b(a.size());
   std::vector<int16_t*> ra, rb;
-  for (int y = 0; y < h; ++y) {
-    ra.push_back(a.data() + size_t(y) * w * 3);
-    rb.push_back(b.data() + size_t(y) * w * 3);
-  }
+  for (int y = 0; y < h; ++y) ra.push_back(a.data() + size_t(y) * w * 3), rb.push_back(b.data() + size_t(y) * w * 3);
   ASSERT_EQ(zuviFilterRowBorderPipeline_8u16s_C3R(src.data(), src.step(), ra.data(), {w, h}, K.data(), k, 3, BorderMirror,
                                                   0, 3, buffer_for(zuviFilterRowBorderPipelineGetBufferSize_8u16s_C3R, {w, h}, k)->base()),
             StatusOk);
