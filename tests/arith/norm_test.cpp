@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Norms: vector against reference and against exact or long-double sums, empty masks,
-// zero denominators, argument-check order, thread counts and per-member thresholds.
+// Norms: vector against reference and the definition, empty masks, zero denominators,
+// check order, thread counts and per-member thresholds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,15 +25,12 @@ using zuv::norm::kNever;
 using zuv::norm::Norm;
 
 constexpr double kUntouched = -12345.0;
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
 
 // The two sources and the mask of one call, against guard pages.
 template <class T>
 struct Inputs {
   Inputs(int w, int h, int c, int pad = 0, Flush flush = Flush::End)
-      : a(w, h, c, pad * int(sizeof(T)), flush), b(w, h, c, 2 * pad * int(sizeof(T)), flush),
-        m(w, h, 1, pad, flush) {}
+      : a(w, h, c, pad * int(sizeof(T)), flush), b(w, h, c, 2 * pad * int(sizeof(T)), flush), m(w, h, 1, pad, flush) {}
   void randomise(uint32_t seed) {
     std::mt19937 rng(seed);
     a.fill_random(rng);
@@ -55,7 +52,7 @@ struct Member {
   using T = Elem;
   const char* name;
   F f;
-  int k;
+  int k;  // the threading threshold
   Status operator()(const T* a, int aStep, const T* b, int bStep, const uint8_t* m, int mStep, ImageSize roi,
                     int coi, double* out) const {
     if constexpr (K == Kind::Plain && C == 1) return f(a, aStep, m, mStep, roi, out);
@@ -89,22 +86,14 @@ Expect expected(const Inputs<typename M::T>& in, int coi) {
   const int ch = M::C == 3 ? coi - 1 : 0;
   using Acc = std::conditional_t<std::is_integral_v<T>, uint64_t, long double>;
   Acc num = 0, den = 0;
-  auto take = [](Acc& acc, Acc v) {
-    if (norm == Norm::Inf) acc = std::max(acc, v);
-    else if (norm == Norm::L1) acc += v;
-    else acc += v * v;
-  };
+  auto take = [](Acc& acc, Acc v) { acc = norm == Norm::Inf ? std::max(acc, v) : acc + (norm == Norm::L1 ? v : v * v); };
   for (int y = 0; y < in.a.height(); ++y)
     for (int x = 0; x < in.a.width(); ++x) {
       if (!in.m.at(x, y)) continue;
-      const T va = in.a.at(x, y, ch), vb = in.b.at(x, y, ch);
-      if constexpr (std::is_integral_v<T>) {
-        take(num, Acc(M::kind == Kind::Plain ? va : std::llabs(int64_t(va) - vb)));
-        take(den, Acc(vb));
-      } else {
-        take(num, std::fabs(M::kind == Kind::Plain ? va : va - vb));
-        take(den, std::fabs(vb));
-      }
+      const T va = in.a.at(x, y, ch), vb = in.b.at(x, y, ch);  // 32f: the float difference
+      const double diff = std::is_integral_v<T> ? double(int64_t(va) - int64_t(vb)) : double(T(va - vb));
+      take(num, Acc(std::fabs(M::kind == Kind::Plain ? double(va) : diff)));
+      take(den, Acc(std::fabs(double(vb))));
     }
   // Integers below 2^53 convert and divide exactly as the library does. A 32f
   // row's float partial sums add at most w / 32 + 1 non-negative terms, each
@@ -114,28 +103,25 @@ Expect expected(const Inputs<typename M::T>& in, int coi) {
                          : (in.a.width() / 32 + 2) * std::ldexp(1.0, -24) * (M::kind == Kind::Rel ? 2 : 1);
   double q = double(num);
   if (M::kind == Kind::Rel) {
-    if (den == 0) return {StatusDivByZero, num == 0 ? kNaN : kInf, 0};
+    if (den == 0) return {StatusDivByZero, num == 0 ? double(NAN) : double(INFINITY), 0};
     q = std::is_integral_v<T> ? double(num) / double(den) : double((long double)num / den);
   }
   return {StatusOk, norm == Norm::L2 ? std::sqrt(q) : q, tol};
 }
 
 void expect_value(double got, const Expect& e) {
-  if (e.rel_tol == 0 || e.value == 0 || std::isnan(e.value) || std::isinf(e.value)) {
+  if (e.rel_tol == 0 || e.value == 0 || std::isnan(e.value) || std::isinf(e.value))
     EXPECT_TRUE(same_bits(got, e.value) || (std::isnan(got) && std::isnan(e.value))) << got << " vs " << e.value;
-  } else {
+  else
     EXPECT_LE(std::fabs(got - e.value), e.rel_tol * std::fabs(e.value)) << got << " vs " << e.value;
-  }
 }
 
-// Every tail length of every step (64 pixels for 8u, 16u and one-channel
-// 32f, 32 for three-channel 32f), heights 1 to 3, padded rows, both guard
-// ends and every channel of interest: vector and reference agree bit for bit
-// and meet the definition. Every fifth 32f case holds a few infinities, NaNs,
-// signed zeros or subnormals; there only the two paths are compared. Widths
-// ending in 7 have an empty mask over NaNs or largest values (never looked
-// at: 0, or NaN with the warning for relative norms); in 3 a zero second
-// image (relative: +inf with the warning), in 5 both images zero (NaN).
+// Every tail length of every step (64 pixels for 8u, 16u and one-channel 32f, 32 for three-channel 32f),
+// heights 1 to 3, padded rows, both guard ends and every channel of interest: vector and reference agree bit
+// for bit and meet the definition. Every fifth 32f case holds a few infinities, NaNs, signed zeros or
+// subnormals; there only the two paths are compared. Widths ending in 7 have an empty mask over NaNs or
+// largest values (never read: 0, or NaN with the warning for relative norms); in 3 a zero second image
+// (relative: +inf with the warning), in 5 both images zero (NaN).
 TEST(Norm, MatchesDefinitionOverTailsAndLayouts) {
   const float special[] = {0.f, -0.f, 1e-40f, -1e-40f, 3.4e38f, -3.4e38f, INFINITY, -INFINITY, NAN, 1.f};
   for_members([&](auto mb) {
@@ -180,25 +166,22 @@ TEST(Norm, DocumentedValues) {
   GuardedImage<uint8_t> s(2, 2), m(2, 2);
   s.fill([](int x, int y, int) { return 1 + x + 2 * y; });
   m.fill([](int, int, int) { return 7; });
-  const std::pair<decltype(&zuviNorm_L1_8u_C1MR), double> cases[] = {
-      {zuviNorm_L1_8u_C1MR, 10.0}, {zuviNorm_L2_8u_C1MR, std::sqrt(30.0)}, {zuviNorm_Inf_8u_C1MR, 4.0}};
-  for (auto [f, want] : cases) {
+  for (auto [f, want] : {std::pair{zuviNorm_L1_8u_C1MR, 10.0}, {zuviNorm_L2_8u_C1MR, std::sqrt(30.0)},
+                         {zuviNorm_Inf_8u_C1MR, 4.0}}) {
     double r = 0;
     ASSERT_EQ(f(s.data(), s.step(), m.data(), m.step(), s.size(), &r), StatusOk);
     EXPECT_EQ(r, want);
   }
 }
 
-// Check order: pointers, width, height, steps as the kind orders them, the
-// channel of interest last; cases with two faults pin the order. The result
-// is never written on refusal.
+// Check order: pointers, width, height, steps as the kind orders them, the channel of
+// interest last; cases with two faults pin the order. The result is never written on refusal.
 TEST(Norm, CheckOrder) {
   for_members([](auto mb) {
     using M = decltype(mb);
     using T = typename M::T;
     Inputs<T> in(8, 2, M::C);
-    const T* a = in.a.data();
-    const T* b = in.b.data();
+    const T *a = in.a.data(), *b = in.b.data();
     const uint8_t* m = in.m.data();
     const int rb = 8 * M::C * int(sizeof(T));           // row bytes
     const int odd = sizeof(T) == 4 ? rb + 2 : rb + 1;  // passes the step test, fails the multiple
@@ -240,13 +223,11 @@ TEST(Norm, CheckOrder) {
   });
 }
 
-// 1, 2 and 8 threads (and 40, where the slots are allocated) on an image past
-// the thresholds: integer results never change; 32f results match the
-// reference at the same thread count bit for bit and stay within rounding of
-// the one-thread result (only the grouping of the 64f stripe sums changes).
-// `largest`: the largest values (the channel of interest; less in the others)
-// over rows long enough to need 64-bit sums (and, in 8u L2, several flushes
-// of the narrower sums) give the exact definition at every count.
+// 1, 2 and 8 threads (and 40, where the slots are allocated) past the thresholds: integer
+// results never change; 32f results match the reference at the same count bit for bit and
+// the one-thread result within rounding (only the grouping of the 64f stripe sums changes).
+// `largest`: the largest values (less in the other channels) over rows long enough to need
+// 64-bit sums (and, in 8u L2, several flushes of the narrower sums) meet the definition exactly.
 template <class M>
 void expect_thread_counts_agree(const M& mb, int w, int h, std::initializer_list<int> counts, bool largest = false) {
   using T = typename M::T;
@@ -284,12 +265,10 @@ TEST(Norm, ThreadCountsAndExactSums) {
   });
 }
 
-// Which members split, and where (log2 of pixels per thread, as documented,
-// kept apart from the library's table). A 32f image whose first row holds a
-// large power of two B and whose other rows hold 1 in the same column: on one
-// thread each 1 is lost against B; in stripes the 1s of the later stripes are
-// summed apart from B first, so the result shows the split. Relative norms
-// divide by a second image holding a single 1.
+// Which members split, and where (log2 of pixels per thread, as documented, kept apart from the library's
+// table). A 32f image whose first row holds a large power of two B and whose other rows hold 1 in the same
+// column: on one thread each 1 is lost against B; in stripes the later stripes' 1s are summed apart from B
+// first, so the result shows the split. Relative norms divide by a second image holding a single 1.
 TEST(Norm, ThresholdsPerMember) {
   for_members([](auto mb) {
     using M = decltype(mb);
@@ -298,11 +277,10 @@ TEST(Norm, ThresholdsPerMember) {
       // |x| = 2^53 or x^2 = 2^54: adding 1 rounds back to B.
       const bool l1 = M::norm == Norm::L1;
       const float big = l1 ? 9007199254740992.f : 134217728.f;
-      const double bigSum = l1 ? 9007199254740992.0 : 18014398509481984.0;
+      const double bigSum = l1 ? double(big) : double(big) * big;
       auto run = [&](int threads, int side, int rows) {
         Inputs<float> in(side, rows, C);
-        const int ch = C - 1;
-        const bool rel = M::kind == Kind::Rel;
+        const int ch = C - 1, rel = M::kind == Kind::Rel;
         in.a.fill([&](int x, int y, int c) { return x == 0 && c == ch ? (y == 0 ? big : 1.f) : 0.f; });
         in.b.fill([&](int x, int y, int c) { return rel && x == 1 && y == 0 && c == ch ? 1.f : 0.f; });
         if (rel) in.a.at(1, 0, ch) = 1.f;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Border-extended copies against a per-pixel definition, check order, edge
-// cases; fill and copy routines on both sides of their large-size thresholds.
+// Border-extended copies against a per-pixel definition, check order, edge cases; fill
+// and copy routines on both sides of their large-size thresholds, at odd start offsets.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -22,8 +22,7 @@ enum class Mode { Const, Replicate, ReplicateInPlace, Mirror };
 int expected_index(Mode m, int i, int n) {
   if (i >= 0 && i < n) return i;
   if (m == Mode::Mirror && n > 1) {
-    // Walk the reflections one step at a time: a different formulation from
-    // the library's modular one.
+    // Walk the reflections one step at a time: a different formulation from the library's modular one.
     int pos = 0, dir = i < 0 ? -1 : 1;
     for (int k = 0; k != i; k += (i < 0 ? -1 : 1)) {
       if (pos + dir < 0 || pos + dir >= n) dir = -dir;
@@ -35,8 +34,7 @@ int expected_index(Mode m, int i, int n) {
 }
 
 template <class T, int C>
-void run_case(Mode m, int sw, int sh, int top, int left, int right, int bottom, Flush flush,
-              std::mt19937& rng) {
+void run_case(Mode m, int sw, int sh, int top, int left, int right, int bottom, Flush flush, std::mt19937& rng) {
   const int dw = left + sw + right, dh = top + sh + bottom;
   GuardedImage<T> src(sw, sh, C, 3 * int(sizeof(T)), flush);
   src.fill_random(rng);
@@ -62,13 +60,10 @@ void run_case(Mode m, int sw, int sh, int top, int left, int right, int bottom, 
     for (int x = 0; x < dw; ++x)
       for (int c = 0; c < C; ++c) {
         const int sx = x - left, sy = y - top;
-        T want;
         const bool inside = sx >= 0 && sx < sw && sy >= 0 && sy < sh;
-        if (m == Mode::Const && !inside) want = value[c];
-        else want = src.at(expected_index(m, sx, sw), expected_index(m, sy, sh), c);
-        ASSERT_EQ(std::memcmp(&dst.at(x, y, c), &want, sizeof(T)), 0)
-            << "x " << x << " y " << y << " c " << c << " src " << sw << "x" << sh << " borders "
-            << top << "," << left << "," << right << "," << bottom;
+        const T want = m == Mode::Const && !inside ? value[c] : src.at(expected_index(m, sx, sw), expected_index(m, sy, sh), c);
+        ASSERT_EQ(std::memcmp(&dst.at(x, y, c), &want, sizeof(T)), 0) << "x " << x << " y " << y << " c " << c
+            << " src " << sw << "x" << sh << " borders " << top << "," << left << "," << right << "," << bottom;
       }
 }
 
@@ -84,22 +79,15 @@ void run_all_modes() {
           const int top = int(rng() % 9), left = int(rng() % 9);
           const int right = b == 0 ? 0 : int(rng() % 9), bottom = int(rng() % 9);
           SCOPED_TRACE(int(m));
-          run_case<T, C>(m, sw, sh, top, left, right, bottom, b & 1 ? Flush::Begin : Flush::End,
-                         rng);
+          run_case<T, C>(m, sw, sh, top, left, right, bottom, b & 1 ? Flush::Begin : Flush::End, rng);
           if (::testing::Test::HasFatalFailure()) return;
         }
 }
 
 TEST(Border, MatchesDefinitionForEveryTypeAndLayout) {
-  run_all_modes<uint8_t, 1>();
-  run_all_modes<uint8_t, 3>();
-  run_all_modes<uint8_t, 4>();
-  run_all_modes<int16_t, 1>();
-  run_all_modes<int16_t, 3>();
-  run_all_modes<int16_t, 4>();
-  run_all_modes<int32_t, 3>();
-  run_all_modes<float, 1>();
-  run_all_modes<float, 4>();
+  run_all_modes<uint8_t, 1>(), run_all_modes<uint8_t, 3>(), run_all_modes<uint8_t, 4>();
+  run_all_modes<int16_t, 1>(), run_all_modes<int16_t, 3>(), run_all_modes<int16_t, 4>();
+  run_all_modes<int32_t, 3>(), run_all_modes<float, 1>(), run_all_modes<float, 4>();
 }
 
 // Hand-worked values that pin the definitions above; copies move bit patterns.
@@ -128,8 +116,7 @@ TEST(Border, EdgeCasesOfTheContract) {
 TEST(Border, ChecksInOrder) {
   uint8_t s[64] = {}, d[256] = {};
   const uint8_t v3[3] = {1, 2, 3};
-  auto rep = [&](const uint8_t* ps, int ss, ImageSize sr, uint8_t* pd, int dsp, ImageSize dr,
-                 int top, int left) {
+  auto rep = [&](const uint8_t* ps, int ss, ImageSize sr, uint8_t* pd, int dsp, ImageSize dr, int top, int left) {
     return zuv::zuviCopyReplicateBorder_8u_C1R(ps, ss, sr, pd, dsp, dr, top, left);
   };
   struct Case {
@@ -148,19 +135,13 @@ TEST(Border, ChecksInOrder) {
       {"no room on the right", rep(s, 4, {4, 4}, d, 8, {7, 8}, 0, 4), StatusSize},
       {"exact fit on the right", rep(s, 4, {4, 4}, d, 8, {8, 8}, 0, 4), StatusOk},
       {"no room below", rep(s, 4, {4, 4}, d, 8, {8, 7}, 4, 0), StatusSize},
-      {"C3 null value after sizes",
-       zuv::zuviCopyConstBorder_8u_C3R(s, 12, {0, 1}, d, 24, {8, 1}, 0, 0, nullptr), StatusSize},
-      {"C3 null value", zuv::zuviCopyConstBorder_8u_C3R(s, 12, {4, 1}, d, 24, {8, 1}, 0, 0, nullptr),
-       StatusNullPointer},
+      {"C3 null value after sizes", zuv::zuviCopyConstBorder_8u_C3R(s, 12, {0, 1}, d, 24, {8, 1}, 0, 0, nullptr), StatusSize},
+      {"C3 null value", zuv::zuviCopyConstBorder_8u_C3R(s, 12, {4, 1}, d, 24, {8, 1}, 0, 0, nullptr), StatusNullPointer},
       {"C3 value", zuv::zuviCopyConstBorder_8u_C3R(s, 12, {4, 1}, d, 24, {8, 1}, 0, 0, v3), StatusOk},
-      {"in place null", zuv::zuviCopyReplicateBorder_8u_C1IR(nullptr, 8, {4, 4}, {8, 8}, 2, 2),
-       StatusNullPointer},
-      {"in place step 0", zuv::zuviCopyReplicateBorder_8u_C1IR(d + 20, 0, {4, 4}, {8, 8}, 2, 2),
-       StatusStep},
-      {"in place no room", zuv::zuviCopyReplicateBorder_8u_C1IR(d + 20, 8, {4, 4}, {5, 8}, 2, 2),
-       StatusSize},
-      {"mirror order", zuv::zuviCopyMirrorBorder_32f_C1R(nullptr, -4, {0, 0}, nullptr, 0, {0, 0}, -1, -1),
-       StatusNullPointer},
+      {"in place null", zuv::zuviCopyReplicateBorder_8u_C1IR(nullptr, 8, {4, 4}, {8, 8}, 2, 2), StatusNullPointer},
+      {"in place step 0", zuv::zuviCopyReplicateBorder_8u_C1IR(d + 20, 0, {4, 4}, {8, 8}, 2, 2), StatusStep},
+      {"in place no room", zuv::zuviCopyReplicateBorder_8u_C1IR(d + 20, 8, {4, 4}, {5, 8}, 2, 2), StatusSize},
+      {"mirror order", zuv::zuviCopyMirrorBorder_32f_C1R(nullptr, -4, {0, 0}, nullptr, 0, {0, 0}, -1, -1), StatusNullPointer},
       {"unknown mode", border::copy_border<uint8_t, 1>(2, s, 4, {4, 4}, d, 8, {8, 8}, 0, 0, v3), StatusBorder},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
@@ -174,10 +155,8 @@ TEST(Border, RefusedCallsWriteNothing) {
   EXPECT_EQ(d, std::vector<uint8_t>(64, 0xEE));
 }
 
-// Fill and copy: sizes around the thresholds and beyond the cache, odd start
-// offsets; the guard bytes around the target stay untouched.
-// Past the cache (fills) or half of it (copies) for the one type that runs
-// the non-temporal paths; a little above the fixed thresholds for the others.
+// Fill and copy sizes: past the cache (fills) or half of it (copies) for the one type that
+// runs the non-temporal paths; a little above the fixed thresholds for the others.
 int64_t big_bytes(bool pastCache, bool half) {
 #ifdef __SANITIZE_ADDRESS__
   pastCache = false;  // hundreds of MB under the sanitizer's shadow memory: too slow
@@ -188,7 +167,7 @@ int64_t big_bytes(bool pastCache, bool half) {
   return pastCache ? std::max<int64_t>(c, 5 << 20) : 5 << 20;
 }
 
-// True when buf[i] is `in` for i in [off, off + n) and `out` elsewhere.
+// True when buf[i] is `in` for i in [off, off + n) and `out` elsewhere (the guard bytes).
 template <class T>
 bool holds(const std::vector<T>& buf, int64_t off, int64_t n, T in, T out) {
   for (int64_t i = 0; i < int64_t(buf.size()); ++i)
@@ -205,10 +184,8 @@ void check_fill(Status (*zero)(T*, int), Status (*set)(T, T*, int), T v, bool pa
     for (int off : {0, 1, 7}) {
       if (n == big + 5 && off != 1) continue;
       std::vector<T> buf(size_t(n) + 16, T(3));
-      if (zero) {
-        ASSERT_EQ(zero(buf.data() + off, int(n)), StatusOk);
-        ASSERT_TRUE(holds(buf, off, n, T(0), T(3))) << n << " " << off;
-      }
+      ASSERT_EQ(zero(buf.data() + off, int(n)), StatusOk);
+      ASSERT_TRUE(holds(buf, off, n, T(0), T(3))) << n << " " << off;
       ASSERT_EQ(set(v, buf.data() + off, int(n)), StatusOk);
       ASSERT_TRUE(holds(buf, off, n, v, T(3))) << n << " " << off;
     }
@@ -217,13 +194,6 @@ void check_fill(Status (*zero)(T*, int), Status (*set)(T, T*, int), T v, bool pa
   EXPECT_EQ(set(v, reinterpret_cast<T*>(8), 0), StatusSize);
   EXPECT_EQ(zero(nullptr, -1), StatusNullPointer);
   EXPECT_EQ(zero(reinterpret_cast<T*>(8), 0), StatusSize);
-}
-
-TEST(Border, ZeroAndSetAcrossThresholds) {
-  check_fill<uint8_t>(zuv::zuvsZero_8u, zuv::zuvsSet_8u, uint8_t(0xC7), false);
-  check_fill<int16_t>(zuv::zuvsZero_16s, zuv::zuvsSet_16s, int16_t(-1234), true);
-  check_fill<int32_t>(zuv::zuvsZero_32s, zuv::zuvsSet_32s, int32_t(-123456789), false);
-  check_fill<float>(zuv::zuvsZero_32f, zuv::zuvsSet_32f, 1.25f, false);
 }
 
 template <class T>
@@ -249,7 +219,11 @@ void check_copy(Status (*copy)(const T*, T*, int), bool pastCache) {
   EXPECT_EQ(copy(&one, &one, 0), StatusSize);
 }
 
-TEST(Border, CopyAcrossThresholds) {
+TEST(Border, FillAndCopyAcrossThresholds) {
+  check_fill<uint8_t>(zuv::zuvsZero_8u, zuv::zuvsSet_8u, uint8_t(0xC7), false);
+  check_fill<int16_t>(zuv::zuvsZero_16s, zuv::zuvsSet_16s, int16_t(-1234), true);
+  check_fill<int32_t>(zuv::zuvsZero_32s, zuv::zuvsSet_32s, int32_t(-123456789), false);
+  check_fill<float>(zuv::zuvsZero_32f, zuv::zuvsSet_32f, 1.25f, false);
   check_copy<uint8_t>(zuv::zuvsCopy_8u, true);
   check_copy<int16_t>(zuv::zuvsCopy_16s, false);
   check_copy<float>(zuv::zuvsCopy_32f, false);

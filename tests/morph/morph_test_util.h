@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Morphology test helpers: masks, states, bit-packed images and the plain
-// per-pixel reference of flat erosion and dilation with every border rule.
+// Morphology test helpers: masks, set-up, bit-packed images, the flat per-pixel reference.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,13 +23,12 @@ struct Mask {
   int w = 1, h = 1;
   std::vector<uint8_t> cells;
   std::string name;
-
-  // Cells where member(x, y) holds are 1, the others 0.
+  // Cell (x, y) holds member(x, y): a bool (1 or 0) or any byte, non-zero selecting.
   template <class F>
   static Mask of(int w, int h, const std::string& name, F member) {
-    Mask m{w, h, std::vector<uint8_t>(size_t(w) * h, 0), name + std::to_string(w) + "x" + std::to_string(h)};
+    Mask m{w, h, std::vector<uint8_t>(size_t(w) * h), name + std::to_string(w) + "x" + std::to_string(h)};
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) m.cells[size_t(y) * w + x] = member(x, y) ? 1 : 0;
+      for (int x = 0; x < w; ++x) m.cells[size_t(y) * w + x] = uint8_t(member(x, y));
     return m;
   }
   static Mask empty(int w, int h) { return of(w, h, "empty", [](int, int) { return false; }); }
@@ -46,9 +44,7 @@ struct Mask {
   // 5x5 with only the top-left 2x2 cells: the window lies up and left of the anchor.
   static Mask offcentre() { return of(5, 5, "offcentre", [](int x, int y) { return x < 2 && y < 2; }); }
   static Mask random(int w, int h, std::mt19937& rng) {
-    Mask m = of(w, h, "random", [](int, int) { return false; });
-    for (auto& c : m.cells) c = uint8_t(rng() % 2 ? 1 + rng() % 255 : 0);
-    return m;
+    return of(w, h, "random", [&](int, int) { return rng() % 2 ? 1 + rng() % 255 : 0; });
   }
 };
 
@@ -57,18 +53,15 @@ inline std::vector<Mask> test_masks(std::mt19937& rng) {
           Mask::rect(1, 3), Mask::rect(2, 2), Mask::rect(4, 6), Mask::offcentre(), Mask::ellipse(5, 5),
           Mask::ellipse(7, 9), Mask::random(4, 3, rng), Mask::random(6, 5, rng), Mask::random(1, 7, rng),
           Mask::rect(21, 1), Mask::rect(1, 13), Mask::rect(9, 9), Mask::rect(17, 3), Mask::rect(11, 11),
-          // A single member off the anchor: a pure shift.
-          Mask::of(3, 3, "corner", [](int x, int y) { return x == 2 && y == 2; }),
-          // Members right of and below the anchor only, in a wide mask.
+          Mask::of(3, 3, "corner", [](int x, int y) { return x == 2 && y == 2; }),  // a pure shift
+          // Members only right of / below the anchor; rectangles far from it (block method, spans).
           Mask::of(7, 3, "right", [](int x, int y) { return (y == 2 && x >= 5) || (y == 1 && x == 6); }),
-          // Rectangles far from the anchor, long enough for the block method and the spans.
           Mask::of(3, 21, "up", [](int x, int y) { return y < 9 && x < 2; }),
           Mask::of(23, 3, "side", [](int x, int y) { return y == 2 && x >= 11; })};
 }
 
-// A state and work buffer from a size query and set-up, of exactly the
-// reported bytes at odd addresses: the blocks may have any alignment, and a
-// read past their end is caught under ASan.
+// A state and work buffer of exactly the queried bytes at odd addresses: the
+// blocks may have any alignment, and ASan catches a read past their end.
 template <class State>
 struct Setup {
   using SizeFn = Status (*)(ImageSize, ImageSize, int32_t*, int32_t*);
@@ -76,8 +69,7 @@ struct Setup {
   Setup(SizeFn size, InitFn init, const Mask& m, ImageSize roi) {
     int32_t s = 0, b = 0;
     EXPECT_EQ(size(roi, {m.w, m.h}, &s, &b), StatusOk);
-    spec.assign(size_t(s) + 3, 0);
-    buf.assign(size_t(b) + 5, 0);
+    spec.assign(size_t(s) + 3, 0), buf.assign(size_t(b) + 5, 0);
     EXPECT_EQ(init(roi, m.cells.data(), {m.w, m.h}, state(), buffer()), StatusOk);
   }
   State* state() { return reinterpret_cast<State*>(spec.data() + 3); }
@@ -99,17 +91,14 @@ struct Setup {
 inline bool map_index(int i, int a, int b, int mode, int& out) {
   if (i >= a && i < b) return out = i, true;
   if (mode == BorderConst) return false;
-  const int n = b - a;
-  if (mode == BorderRepl || n == 1) return out = std::clamp(i, a, b - 1), true;
-  int j = (i - a) % (2 * n - 2);
-  if (j < 0) j += 2 * n - 2;
-  out = a + (j >= n ? 2 * n - 2 - j : j);
-  return true;
+  const int p = 2 * (b - a) - 2;  // the mirror's period
+  if (mode == BorderRepl || p == 0) return out = std::clamp(i, a, b - 1), true;
+  const int j = ((i - a) % p + p) % p;
+  return out = a + std::min(j, p - j), true;
 }
 
-// The result D of every ROI pixel and channel, row by row, from pixel(x, y, c)
-// (read only inside the region widened by the members' reach on the sides
-// flagged as in memory; the border rule applies outside it) and the border values.
+// Every ROI pixel and channel, row by row, from pixel(x, y, c) (read only inside the region widened by the
+// members' reach on in-memory sides; the border rule applies outside it) and the border values.
 template <class Get, class V>
 std::vector<double> reference_core(const Mask& m, int w, int h, int C, int border, Get pixel,
                                    const V* value, bool dilate) {
@@ -130,27 +119,23 @@ std::vector<double> reference_core(const Mask& m, int w, int h, int C, int borde
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < C; ++c) {
-        double acc = members.empty() ? pixel(x, y, c) : 0;
-        bool first = true;
+        double acc = members.empty() ? pixel(x, y, c) : dilate ? -HUGE_VAL : HUGE_VAL;
         for (const auto& [dx, dy] : members) {
           int sx, sy;
           const double v = map_index(x + dx, xa, xb, mode, sx) && map_index(y + dy, ya, yb, mode, sy)
                                ? pixel(sx, sy, c) : double(value[c]);
-          if (first || (dilate ? v > acc : v < acc)) acc = v;
-          first = false;
+          acc = dilate ? std::max(acc, v) : std::min(acc, v);
         }
         out[size_t(y) * w * C + size_t(x) * C + c] = acc;
       }
   return out;
 }
 
-// A source image with random values in the region and in a margin around it
-// (in-memory sides read the margin).
+// Random values in the region and the margin around it (read by in-memory sides).
 template <class T>
 void fill_with_margin(GuardedImage<T>& src, int margin, std::mt19937& rng, bool small = false) {
-  const int C = src.channels();
   for (int y = -margin; y < src.height() + margin; ++y)
-    for (int x = -margin * C; x < (src.width() + margin) * C; ++x)
+    for (int x = -margin * src.channels(); x < (src.width() + margin) * src.channels(); ++x)
       src.row(y)[x] = small ? T(rng() % 4) : GuardedImage<T>::template random_value<T>(rng);
 }
 
@@ -160,40 +145,30 @@ auto reader(const GuardedImage<T>& src) {
   return [&src](int x, int y, int c) { return double(src.row(y)[std::ptrdiff_t(x) * src.channels() + c]); };
 }
 
-// A bit-packed image: pixel x of row y is bit 7 - (p % 8) of byte p / 8,
-// p = offset + x, counted from the origin byte. `margin` bytes and rows of
-// readable memory surround it.
+// A bit-packed image: pixel x of row y is bit 7 - p % 8 of byte p / 8 from the
+// origin, p = offset + x; `margin` bytes and rows of readable memory around it.
 class BitImage {
  public:
   BitImage(int w, int h, int offset, int margin)
-      : w_(w), h_(h), off_(offset), img_((offset + w + 7) / 8, h, 1, 0, Flush::End, margin), margin_(margin) {}
+      : w_(w), h_(h), off_(offset), margin_(margin), img_((offset + w + 7) / 8, h, 1, 0, Flush::End, margin) {}
   uint8_t* origin() { return img_.data(); }
   int step() const { return img_.step(); }
   int offset() const { return off_; }
-  int get(int x, int y) const {
-    const int p = off_ + x;
-    const int byte = p >= 0 ? p / 8 : -((7 - p) / 8);
-    return (img_.row(y)[byte] >> (7 - (p - 8 * byte))) & 1;
-  }
-  void randomize(std::mt19937& rng) {
-    const int bytes = (off_ + w_ + 7) / 8;
-    for (int y = -margin_; y < h_ + margin_; ++y)
-      for (int b = -margin_; b < bytes + margin_; ++b) img_.row(y)[b] = uint8_t(rng());
-  }
+  int get(int x, int y) const { return bit(off_ + x, y); }
+  void randomize(std::mt19937& rng) { fill_with_margin(img_, margin_, rng); }
   // Bits of the first and last byte of each row that lie outside the region.
   std::vector<int> outside_bits() const {
     std::vector<int> v;
-    const int bytes = (off_ + w_ + 7) / 8;
     for (int y = 0; y < h_; ++y)
-      for (int p = 0; p < bytes * 8; ++p)
-        if (p < off_ || p >= off_ + w_) v.push_back((img_.row(y)[p / 8] >> (7 - p % 8)) & 1);
+      for (int p = 0; p < img_.width() * 8; ++p)
+        if (p < off_ || p >= off_ + w_) v.push_back(bit(p, y));
     return v;
   }
 
  private:
-  int w_, h_, off_;
+  int bit(int p, int y) const { return (img_.row(y)[p >> 3] >> (7 - (p & 7))) & 1; }  // p < 0: before the origin
+  int w_, h_, off_, margin_;
   GuardedImage<uint8_t> img_;
-  int margin_;
 };
 
 }  // namespace zuv::test::morph
