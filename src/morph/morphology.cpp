@@ -263,7 +263,7 @@ static inline __m512i ld(const T* p) { return _mm512_loadu_si512(p); }
 template <class T>
 static inline void st(T* p, __m512i v) { _mm512_storeu_si512(p, v); }
 
-// The first n (< lanes) elements; the rest are neither read nor written.
+// The first min(n, lanes) elements (n >= 0); the rest are neither read nor written.
 template <class T>
 static inline __m512i ldn(const T* p, int n) {
   if constexpr (sizeof(T) == 1) return _mm512_maskz_loadu_epi8(simd::mask64(n), p);
@@ -412,10 +412,8 @@ static void window_bytes(const T* v, T* out, int n) {
   // Single vectors, the loads masked to the n + (W - 1) s elements there are.
   for (; x < n; x += kL) {
     const int avail = n + (W - 1) * s - x;
-    const __m512i c0 = avail >= kL ? ld(v + x) : ldn(v + x, avail);
-    const __m512i c1 = avail >= 2 * kL ? ld(v + x + kL) : ldn(v + x + kL, std::max(avail - kL, 0));
-    const __m512i a = window_of<T, kMax, W, B>(c0, c1);
-    n - x >= kL ? st(out + x, a) : stn(out + x, a, n - x);
+    const __m512i a = window_of<T, kMax, W, B>(ldn(v + x, avail), ldn(v + x + kL, std::max(avail - kL, 0)));
+    stn(out + x, a, n - x);
   }
 }
 
@@ -527,10 +525,8 @@ static void offsets_dwords(const T* a, T* out, int n) {
   // Single vectors, the loads masked to the n + reach elements there are.
   for (; x < n; x += kL) {
     const int avail = n + reach - x;
-    const __m512i c0 = avail >= kL ? ld(a + x) : ldn(a + x, avail);
-    const __m512i c1 = avail >= 2 * kL ? ld(a + x + kL) : ldn(a + x + kL, std::max(avail - kL, 0));
-    const __m512i u = union_dwords<T, kMax, M, D>(c0, c0, c1);
-    n - x >= kL ? st(out + x, u) : stn(out + x, u, n - x);
+    const __m512i c0 = ldn(a + x, avail), c1 = ldn(a + x + kL, std::max(avail - kL, 0));
+    stn(out + x, union_dwords<T, kMax, M, D>(c0, c0, c1), n - x);
   }
 }
 
