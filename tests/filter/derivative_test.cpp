@@ -42,6 +42,7 @@ auto bytes_of(Kind kind) {
                               zuv::zuviFilterScharrVertMaskBorderGetBufferSize,
                               zuv::zuviFilterScharrHorizMaskBorderGetBufferSize,
                               zuv::zuviFilterSobelNegVertBorderGetBufferSize};
+    static_assert(int(Kind::ScharrVert) == 2 && int(Kind::SobelNegVert) == 4, "queries in Kind order");
     const bool f = std::is_same_v<Ts, float>;
     int bytes = 0;
     EXPECT_EQ(q[int(kind)](roi, mask, f ? DataType32f : DataType8u, f ? DataType32f : DataType16s, 1, &bytes), StatusOk);

@@ -40,12 +40,15 @@ std::function<double(double)> finish(Kind kind, int k) {
   };
 }
 
-// The queries come by kind (SobelCross, Laplacian, Lowpass), 8u or 16s source first.
+// The buffer query of the filter of this kind and source type.
 template <class Ts>
 auto bytes_of(Kind kind) {
   return [kind](ImageSize roi, int mask) {
     int bytes = 0;
-    EXPECT_EQ(kQueries[2 * (int(kind) - int(Kind::SobelCross)) + int(std::is_same_v<Ts, float>)](roi, mask, &bytes), StatusOk);
+#define X(name, kd, S, D) \
+  if (Kind::kd == kind && std::is_same_v<S, Ts>) { EXPECT_EQ(name(roi, mask, &bytes), StatusOk); }
+    ZUV_FIXED_QUERY_TABLE(X)
+#undef X
     return bytes;
   };
 }
