@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: BSD-3-Clause
 """Reads Google Benchmark JSON files and prints, for every case "X/opencv",
-OpenCV's time, ours (case "X") and the speed-up (OpenCV time / our time)."""
+OpenCV's time, ours (case "X", and every variant "X/<how>" of it) and the
+speed-up (OpenCV time / our time)."""
 import json
 import sys
 
@@ -19,9 +20,10 @@ def main(paths):
     rows = []
     for name, t_cv in sorted(times.items()):
         if name.endswith("/opencv"):
-            ours = name[: -len("/opencv")]
-            if ours in times:
-                rows.append((ours, t_cv, times[ours], t_cv / times[ours]))
+            base = name[: -len("/opencv")]
+            for ours in sorted(times):
+                if ours == base or (ours.startswith(base + "/") and ours != name):
+                    rows.append((ours, t_cv, times[ours], t_cv / times[ours]))
     if not rows:
         print("no OpenCV pairs found")
         return 0

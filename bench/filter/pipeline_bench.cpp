@@ -2,6 +2,7 @@
 // Separable filters driven through the row and column pipelines, beside OpenCV's sepFilter2D.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -58,9 +59,10 @@ struct SepFilter {
     }
   }
 
-  void run(const S* src, int srcStep, D* dst, int dstStep) {
-    for (int y0 = 0; y0 < h; y0 += bandRows) {
-      const int rows = std::min(bandRows, h - y0);
+  // Output rows [yBegin, yEnd) of the whole image.
+  void run(const S* src, int srcStep, D* dst, int dstStep, int yBegin, int yEnd) {
+    for (int y0 = yBegin; y0 < yEnd; y0 += bandRows) {
+      const int rows = std::min(bandRows, yEnd - y0);
       const int lo = std::max(0, y0 - a), hi = std::min(h - 1, y0 + rows - 1 + k - 1 - a);
       const int count = hi - lo + 1;
       for (int i = 0; i < count; ++i) rowPtrs[size_t(i)] = inter.get() + size_t(i) * pitch;
@@ -101,25 +103,46 @@ struct SepFilter {
 // scratch block stays in its L2 cache, and a band is worth a fork.
 constexpr int kBand = 64;
 
-void bench_zuv_32f(benchmark::State& st, int w, int h, int k, int threads) {
+// How the threads are used:
+//   Library  one caller thread; the row passes fork on their own (the float
+//            column pass runs on the calling thread);
+//   Split    the caller runs one band loop per thread over equal row ranges,
+//            each with its own scratch; the passes inside stay serial.
+enum class Drive { Library, Split };
+
+template <class S, class M, class D>
+void bench_sep(benchmark::State& st, int w, int h, int threads, Drive drive, std::vector<zuv::pipeline::tap_t<S>> kr,
+               std::vector<zuv::pipeline::tap_t<M>> kc, int rowDiv, int colDiv) {
   zuv::bench::set_threads(threads);
-  Image<float> src(w, h), dst(w, h);
-  std::vector<float> taps;
-  for (int16_t t : int_taps(k)) taps.push_back(float(t) / 64.f);
-  SepFilter<float, float, float> f(w, h, taps, taps, 1, 1, kBand * threads);
-  for (auto _ : st) f.run(src.ptr(), src.step, dst.ptr(), dst.step);
-  st.SetBytesProcessed(int64_t(st.iterations()) * w * h * 8);
+  Image<S> src(w, h);
+  Image<D> dst(w, h);
+  const int filters = drive == Drive::Split ? threads : 1;
+  const int band = drive == Drive::Split ? kBand : kBand * threads;
+  std::vector<std::unique_ptr<SepFilter<S, M, D>>> f;
+  for (int i = 0; i < filters; ++i)
+    f.push_back(std::make_unique<SepFilter<S, M, D>>(w, h, kr, kc, rowDiv, colDiv, band));
+  for (auto _ : st) {
+    if (filters == 1) {
+      f[0]->run(src.ptr(), src.step, dst.ptr(), dst.step, 0, h);
+      continue;
+    }
+#pragma omp parallel for schedule(static) num_threads(filters)
+    for (int i = 0; i < filters; ++i)
+      f[size_t(i)]->run(src.ptr(), src.step, dst.ptr(), dst.step, h * i / filters, h * (i + 1) / filters);
+  }
+  st.SetBytesProcessed(int64_t(st.iterations()) * w * h * int64_t(sizeof(S) + sizeof(D)));
   zuv::bench::set_threads(0);
 }
 
-void bench_zuv_8u(benchmark::State& st, int w, int h, int k, int threads) {
-  zuv::bench::set_threads(threads);
-  Image<uint8_t> src(w, h), dst(w, h);
+void bench_zuv_32f(benchmark::State& st, int w, int h, int k, int threads, Drive drive) {
+  std::vector<float> taps;
+  for (int16_t t : int_taps(k)) taps.push_back(float(t) / 64.f);
+  bench_sep<float, float, float>(st, w, h, threads, drive, taps, taps, 1, 1);
+}
+
+void bench_zuv_8u(benchmark::State& st, int w, int h, int k, int threads, Drive drive) {
   // Rows keep the 64x scale in 16 bits; columns divide by 64 * 64.
-  SepFilter<uint8_t, int16_t, uint8_t> f(w, h, int_taps(k), int_taps(k), 1, 4096, kBand * threads);
-  for (auto _ : st) f.run(src.ptr(), src.step, dst.ptr(), dst.step);
-  st.SetBytesProcessed(int64_t(st.iterations()) * w * h * 2);
-  zuv::bench::set_threads(0);
+  bench_sep<uint8_t, int16_t, uint8_t>(st, w, h, threads, drive, int_taps(k), int_taps(k), 1, 4096);
 }
 
 #ifdef ZUV_HAVE_OPENCV
@@ -144,17 +167,21 @@ void register_all() {
         const std::string tail =
             "/k" + std::to_string(k) + "/" + sz.name + "/" + std::to_string(threads);
         const int w = sz.w, h = sz.h;
-        benchmark::RegisterBenchmark(("SepFilter/32f" + tail).c_str(), [=](benchmark::State& st) {
-          bench_zuv_32f(st, w, h, k, threads);
-        })->Unit(benchmark::kMillisecond)->UseRealTime();
+        for (Drive d : {Drive::Library, Drive::Split}) {
+          if (d == Drive::Split && threads == 1) continue;
+          const std::string how = d == Drive::Split ? "/split" : "";
+          benchmark::RegisterBenchmark(("SepFilter/32f" + tail + how).c_str(), [=](benchmark::State& st) {
+            bench_zuv_32f(st, w, h, k, threads, d);
+          })->Unit(benchmark::kMillisecond)->UseRealTime();
+          benchmark::RegisterBenchmark(("SepFilter/8u16s8u" + tail + how).c_str(), [=](benchmark::State& st) {
+            bench_zuv_8u(st, w, h, k, threads, d);
+          })->Unit(benchmark::kMillisecond)->UseRealTime();
+        }
 #ifdef ZUV_HAVE_OPENCV
         benchmark::RegisterBenchmark(("SepFilter/32f" + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           bench_cv<float>(st, w, h, k, threads, CV_32F);
         })->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
-        benchmark::RegisterBenchmark(("SepFilter/8u16s8u" + tail).c_str(), [=](benchmark::State& st) {
-          bench_zuv_8u(st, w, h, k, threads);
-        })->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef ZUV_HAVE_OPENCV
         benchmark::RegisterBenchmark(("SepFilter/8u16s8u" + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           bench_cv<uint8_t>(st, w, h, k, threads, CV_8U);
