@@ -91,9 +91,8 @@ static inline __m512 load16(const T* p, __mmask16 k) {
 
 // Sixteen pixels from x: all of them (kFull) or the tail lanes of k. Loads
 // take every pixel of the block (sparse load masks are slow). Masked members
-// keep unselected pixels: whole blocks write the accumulator's own bits back
-// (one plain store is much cheaper than a sparse masked store), tails store
-// only the selected lanes.
+// store only the selected lanes: an unselected pixel is never written, so
+// callers may update other pixels of the same accumulator at the same time.
 template <Op op, class T, bool kMasked, bool kFull>
 static inline void acc_block(const T* s1, const T* s2, const uint8_t* m, const float* ain,
                              float* aout, int x, __mmask16 k, __m512 alpha) {
@@ -109,10 +108,9 @@ static inline void acc_block(const T* s1, const T* s2, const uint8_t* m, const f
     const __m128i mv = kFull ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + x))
                              : _mm_maskz_loadu_epi8(k, m + x);
     store = _mm_mask_test_epi8_mask(k, mv, mv);
-    if constexpr (kFull) r = _mm512_mask_blend_ps(store, a, r);
   }
-  if constexpr (kFull) _mm512_storeu_ps(aout + x, r);
-  else _mm512_mask_storeu_ps(aout + x, store, r);
+  if (kFull && (!kMasked || store == 0xFFFF)) _mm512_storeu_ps(aout + x, r);
+  else if (store != 0) _mm512_mask_storeu_ps(aout + x, store, r);
 }
 
 template <Op op, class T, bool kMasked>

@@ -2,8 +2,12 @@
 // Accumulation and absolute difference: vector against reference, edge values, check order, threads.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <random>
 #include <vector>
 
@@ -162,6 +166,47 @@ TEST(AbsDiff, VectorMatchesReference) {
     [](auto& a, auto&, auto& d) { return name(a.data(), a.step(), d.data(), d.step(), a.size(), V(77)); }); }
   ZUV_ABSDIFFC_TABLE(X)
 #undef X
+}
+
+// Masked members write only the selected pixels: the unselected ones lie on a
+// read-only page (a write there crashes), so other threads may update them.
+TEST(Accumulate, MaskedMembersLeaveUnselectedPixelsUnwritten) {
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  void* map = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(map, MAP_FAILED);
+  for (int writable : {1, 16, 45, 96}) {
+    const int w = writable + 64;
+    ASSERT_EQ(mprotect(map, 2 * page, PROT_READ | PROT_WRITE), 0);
+    float* acc = reinterpret_cast<float*>(static_cast<uint8_t*>(map) + page) - writable;
+    for (int x = 0; x < w; ++x) acc[x] = float(x);
+    ASSERT_EQ(mprotect(static_cast<uint8_t*>(map) + page, page, PROT_READ), 0);
+    std::vector<uint8_t> m8(size_t(w), 0), s8(size_t(w), 5);
+    std::vector<uint16_t> s16(size_t(w), 5);
+    std::vector<float> s32(size_t(w), 5.f);
+    for (int x = 0; x < writable; ++x) m8[size_t(x)] = uint8_t(x % 3 ? 1 + x : 0);
+    const ImageSize roi{w, 1};
+    const auto src = [&](auto* tag) {
+      using T = std::remove_pointer_t<decltype(tag)>;
+      if constexpr (std::is_same_v<T, uint8_t>) return s8.data();
+      else if constexpr (std::is_same_v<T, uint16_t>) return s16.data();
+      else return s32.data();
+    };
+#define ARGS(T) src(static_cast<T*>(nullptr)), int(w * sizeof(T))
+#define MA m8.data(), w, acc, w * 4, roi
+#define X(name, op, T) EXPECT_EQ(name(ARGS(T), MA), StatusOk) << #name;
+    ZUV_ACC1M_TABLE(X)
+#undef X
+#define X(name, op, T) EXPECT_EQ(name(ARGS(T), ARGS(T), MA), StatusOk) << #name;
+    ZUV_ACC2M_TABLE(X)
+#undef X
+#define X(name, op, T) EXPECT_EQ(name(ARGS(T), MA, 0.5f), StatusOk) << #name;
+    ZUV_ACCWM_TABLE(X)
+#undef X
+#undef MA
+#undef ARGS
+    for (int x = 0; x < writable; ++x) EXPECT_TRUE(m8[size_t(x)] != 0 || acc[x] == float(x)) << x;
+  }
+  munmap(map, 2 * page);
 }
 
 // Results do not depend on the thread count (512 x 512 is threaded).
