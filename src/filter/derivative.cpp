@@ -16,14 +16,17 @@ namespace zuv::derivative {
 namespace {
 
 // Horizontal cores. Lap5 writes two intermediate rows (the 1 0 -2 0 1 row
-// first, then the 1 4 6 4 1 row); every other core writes one.
-enum class RowOp { Diff3, NDiff3, Smooth3, Scharr3, Diff5, NDiff5, Smooth5, Lap3, Lap5, Box3, Box5 };
+// first, then the 1 4 6 4 1 row); every other core writes one. Dx3 and Dx5
+// are the correlations with (-1, 0, 1) and (-1, -2, 0, 2, 1) summed tap by tap
+// in tap order, as the float pipelines sum (the float cross derivative).
+enum class RowOp { Diff3, NDiff3, Smooth3, Scharr3, Diff5, NDiff5, Smooth5, Lap3, Lap5, Box3, Box5, Dx3, Dx5 };
 // Vertical cores. Down: R(y+1) - R(y-1) style, Up: R(y-1) - R(y+1) style.
-enum class ColOp { Smooth3, Smooth5, Down3, Down5, Up3, Up5, ScharrV, Lap3, Lap5, Box3, Box5 };
+// DxNeg3 and DxNeg5: tap by tap with (1, 0, -1) and (1, 2, 0, -2, -1).
+enum class ColOp { Smooth3, Smooth5, Down3, Down5, Up3, Up5, ScharrV, Lap3, Lap5, Box3, Box5, DxNeg3, DxNeg5 };
 
 constexpr int radius(RowOp op) {
   return (op == RowOp::Diff5 || op == RowOp::NDiff5 || op == RowOp::Smooth5 || op == RowOp::Lap5 ||
-          op == RowOp::Box5)
+          op == RowOp::Box5 || op == RowOp::Dx5)
              ? 2
              : 1;
 }
@@ -90,6 +93,9 @@ inline void row_core(const A* s, A* o) {
     o[0] = (s[0] + s[4]) - A(2) * s[2];
     o[1] = (((s[0] + A(4) * s[1]) + A(6) * s[2]) + A(4) * s[3]) + s[4];
   } else if constexpr (op == RowOp::Box3) o[0] = (s[0] + s[1]) + s[2];
+  else if constexpr (op == RowOp::Dx3) o[0] = (A(-1) * s[0] + A(0) * s[1]) + A(1) * s[2];
+  else if constexpr (op == RowOp::Dx5)
+    o[0] = (((A(-1) * s[0] + A(-2) * s[1]) + A(0) * s[2]) + A(2) * s[3]) + A(1) * s[4];
   else o[0] = (((s[0] + s[1]) + s[2]) + s[3]) + s[4];
 }
 
@@ -109,6 +115,9 @@ inline A col_core(const A* a, const A* b, A c) {
   else if constexpr (op == ColOp::Lap3) return A(2) * (a[0] + a[2]) - A(8) * c;
   else if constexpr (op == ColOp::Lap5)
     return ((((a[0] + A(4) * a[1]) + A(6) * a[2]) + A(4) * a[3]) + a[4]) + ((b[0] + b[4]) - A(2) * b[2]);
+  else if constexpr (op == ColOp::DxNeg3) return (A(1) * a[0] + A(0) * a[1]) + A(-1) * a[2];
+  else if constexpr (op == ColOp::DxNeg5)
+    return (((A(1) * a[0] + A(2) * a[1]) + A(0) * a[2]) + A(-2) * a[3]) + A(-1) * a[4];
   else if constexpr (op == ColOp::Box3) {
     const A s = (a[0] + a[1]) + a[2];
     if constexpr (std::is_same_v<A, float>) return s * 0.11111111f;
@@ -156,6 +165,9 @@ static inline void row_core(const V* s, V* o) {
     o[0] = sub(add(s[0], s[4]), mulc<2>(s[2]));
     o[1] = add(add(add(add(s[0], mulc<4>(s[1])), mulc<6>(s[2])), mulc<4>(s[3])), s[4]);
   } else if constexpr (op == RowOp::Box3) o[0] = add(add(s[0], s[1]), s[2]);
+  else if constexpr (op == RowOp::Dx3) o[0] = add(add(mulc<-1>(s[0]), mulc<0>(s[1])), mulc<1>(s[2]));
+  else if constexpr (op == RowOp::Dx5)
+    o[0] = add(add(add(add(mulc<-1>(s[0]), mulc<-2>(s[1])), mulc<0>(s[2])), mulc<2>(s[3])), mulc<1>(s[4]));
   else o[0] = add(add(add(add(s[0], s[1]), s[2]), s[3]), s[4]);
 }
 
@@ -182,6 +194,9 @@ static inline V col_core(const V* a, const V* b, V c) {
   else if constexpr (op == ColOp::Lap5)
     return add(add(add(add(add(a[0], mulc<4>(a[1])), mulc<6>(a[2])), mulc<4>(a[3])), a[4]),
                sub(add(b[0], b[4]), mulc<2>(b[2])));
+  else if constexpr (op == ColOp::DxNeg3) return add(add(mulc<1>(a[0]), mulc<0>(a[1])), mulc<-1>(a[2]));
+  else if constexpr (op == ColOp::DxNeg5)
+    return add(add(add(add(mulc<1>(a[0]), mulc<2>(a[1])), mulc<0>(a[2])), mulc<-2>(a[3])), mulc<-1>(a[4]));
   else if constexpr (op == ColOp::Box3) return box_scale3(add(add(a[0], a[1]), a[2]));
   else return box_scale5(add(add(add(add(a[0], a[1]), a[2]), a[3]), a[4]));
 }
@@ -403,6 +418,9 @@ void dispatch(Kind kind, int k, const Ts* s, int ss, Td* d, int ds, ImageSize ro
       case Kind::ScharrHoriz:
         return go<Ts, Ti, Td, RowOp::Scharr3, ColOp::Down3>(s, ss, d, ds, roi, b, v, scratch, bytes);
       case Kind::SobelCross:
+        if constexpr (std::is_same_v<Ts, float>)
+          return k3 ? go<Ts, Ti, Td, RowOp::Dx3, ColOp::DxNeg3>(s, ss, d, ds, roi, b, v, scratch, bytes)
+                    : go<Ts, Ti, Td, RowOp::Dx5, ColOp::DxNeg5>(s, ss, d, ds, roi, b, v, scratch, bytes);
         return k3 ? go<Ts, Ti, Td, RowOp::NDiff3, ColOp::Up3>(s, ss, d, ds, roi, b, v, scratch, bytes)
                   : go<Ts, Ti, Td, RowOp::NDiff5, ColOp::Up5>(s, ss, d, ds, roi, b, v, scratch, bytes);
       case Kind::Laplacian:

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
 #include <utility>
 #include <random>
 #include <vector>
@@ -131,6 +133,42 @@ TEST(Fixed, ConstantAndProductImages) {
                                                      s32.size(), 33), s32, 33, BorderRepl, 0.f, Flush::End);
   for (int y = 1; y < 29; ++y)
     for (int x = 1; x < 39; ++x) ASSERT_EQ(d[size_t(y) * 40 + x], -4.f);
+}
+
+// The float cross derivative is the row correlation with (-1, -2, 0, 2, 1) and
+// the column correlation with (1, 2, 0, -2, -1), each summed tap by tap in tap
+// order in single precision (the pipelines' order); checked bit for bit on
+// non-integer pixels with replicated borders, and 0 * inf makes NaN.
+TEST(Fixed, FloatCrossDerivativeSumsTapByTap) {
+  for (int k : {3, 5}) {
+    const std::vector<float> a = k == 3 ? std::vector<float>{-1, 0, 1} : std::vector<float>{-1, -2, 0, 2, 1};
+    const int r = k / 2, w = 23, h = 9;
+    GuardedImage<float> src(w, h);
+    std::mt19937 rng{uint32_t(k)};
+    src.fill([&](int, int, int) { return std::uniform_real_distribution<float>(-300.f, 300.f)(rng); });
+    const auto taps = [&](auto at) {
+      float acc = a[0] * at(0);
+      for (int j = 1; j < k; ++j) acc = acc + a[size_t(j)] * at(j);
+      return acc;
+    };
+    const auto row = [&](int y, int x) {
+      return taps([&](int j) { return src.at(std::clamp(x - r + j, 0, w - 1), std::clamp(y, 0, h - 1)); });
+    };
+    const int mask = k == 3 ? MaskSize3x3 : MaskSize5x5;
+    const int bytes = bytes_of<float>(Kind::SobelCross)(src.size(), mask);
+    const std::vector<float> d =
+        run_filter<float>(zuviFilterSobelCrossBorder_32f_C1R, bytes, src, mask, BorderRepl, 0.f, Flush::End);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const float want = taps([&](int j) { return -row(y - r + j, x); });
+        ASSERT_EQ(d[size_t(y) * w + x], want) << k << ": " << x << "," << y;
+      }
+    // An infinite pixel meets a zero tap in the row through it.
+    src.at(5, 4) = std::numeric_limits<float>::infinity();
+    const std::vector<float> e =
+        run_filter<float>(zuviFilterSobelCrossBorder_32f_C1R, bytes, src, mask, BorderRepl, 0.f, Flush::End);
+    EXPECT_TRUE(std::isnan(e[size_t(4 + 1) * w + 5])) << k;
+  }
 }
 
 TEST(Fixed, CheckOrder) {
