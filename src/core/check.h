@@ -68,4 +68,12 @@ constexpr Status mask_size(int m) {
   return (m == MaskSize3x3 || m == MaskSize5x5) ? StatusOk : StatusMaskSize;
 }
 
+// -8 for a multi-channel border value array that the constant mode needs (a
+// side not in memory) but that is null (one-channel values come by value).
+template <int C>
+constexpr Status border_value(const void* value, int border) {
+  const bool needed = (border & 15) == BorderConst && (border & 0xF0) != 0xF0;
+  return (C > 1 && value == nullptr && needed) ? StatusNullPointer : StatusOk;
+}
+
 }  // namespace zuv::check

@@ -163,6 +163,7 @@ Status run(Kind kind, const Image& im, ImageSize roi, int border, const T* value
   constexpr int kElem = kBits ? 0 : int(sizeof(T));
   ZUV_TRY(check::not_null(im.src, static_cast<const uint8_t*>(im.dst),
                           static_cast<const uint8_t*>(spec), static_cast<const uint8_t*>(buf)));
+  ZUV_TRY(check::border_value<C>(value, border));
   ZUV_TRY(check::roi(roi));
   if constexpr (kBits) {
     ZUV_TRY(check::step(im.srcStep, (int64_t(roi.width) + (im.srcBit > 0 ? im.srcBit : 0) + 7) / 8));

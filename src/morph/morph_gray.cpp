@@ -159,7 +159,8 @@ Status gray(const T* src, int srcStep, T* dst, int dstStep, ImageSize roi, Borde
   ZUV_TRY(check::step_of<T>(srcStep, roi));
   ZUV_TRY(check::step_of<T>(dstStep, roi));
   ZUV_TRY(check::multiples<T>(srcStep, dstStep));
-  if (border != BorderRepl) return StatusBadArgument;
+  // The mode without the in-memory flags: the window never leaves the region.
+  if ((border & ~0xF0) != BorderRepl) return StatusBadArgument;
   Header h;
   std::memcpy(&h, state, sizeof h);
   if (roi.width > h.roiW || roi.height > h.roiH) return StatusBadArgument;

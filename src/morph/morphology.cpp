@@ -1404,6 +1404,7 @@ Status apply(Op op, const T* src, int srcStep, T* dst, int dstStep, ImageSize ro
              BorderType border, const T* value, const void* spec, void* buf, const Post& post) {
   ZUV_TRY(check::not_null(src, dst, static_cast<const uint8_t*>(spec),
                           static_cast<const uint8_t*>(buf)));
+  ZUV_TRY(check::border_value<C>(value, border));
   ZUV_TRY(check::roi(roi));
   ZUV_TRY((check::step_of<T, C>(srcStep, roi)));
   ZUV_TRY((check::step_of<T, C>(dstStep, roi)));

@@ -222,6 +222,15 @@ TEST(MorphAdv, ArgumentChecksInOrder) {
     return zuviMorphGradientBorder_16u_C1R(g.data(), g.step(), g.data(), g.step(), {10, 5}, 1, 0, su.state(), su.buffer());
   }, {g});
   int32_t a = 0, b = 0;
+  {
+    // A missing three-channel constant is a null pointer, tested first.
+    AdvSetup s3(zuviMorphAdvGetSize_32f_C3R, zuviMorphAdvInit_32f_C3R, Mask::rect(3, 3), {10, 5});
+    GuardedImage<float> f(10, 5, 3), fo(10, 5, 3);
+    expect_refused(StatusNullPointer, [&] {
+      return zuviMorphOpenBorder_32f_C3R(f.data(), f.step(), fo.data(), fo.step(), {0, 5}, BorderConst, nullptr, s3.state(), s3.buffer());
+    }, {fo});
+    EXPECT_EQ(zuviMorphOpenBorder_32f_C3R(f.data(), f.step(), fo.data(), fo.step(), {10, 5}, BorderRepl, nullptr, s3.state(), s3.buffer()), StatusOk);
+  }
   EXPECT_EQ(zuviMorphAdvGetSize_8u_C3R({0, 5}, {3, 3}, nullptr, &b), StatusNullPointer);
   EXPECT_EQ(zuviMorphAdvGetSize_8u_C3R({10, 5}, {3, 0}, &a, &b), StatusSize);
   ASSERT_EQ(zuviMorphAdvGetSize_8u_C3R({10, 5}, {3, 3}, &a, &b), StatusOk);

@@ -113,10 +113,18 @@ TEST(MorphGray, ArgumentChecksInOrder) {
   expect_refused(StatusSize, call(d.data(), 3, ok, {10, 0}, 1), {d});
   expect_refused(StatusStep, call(d.data(), ok, 39, {10, 4}, 0), {d});
   expect_refused(StatusNotEvenStep, call(d.data(), 42, ok, {10, 4}, 0), {d});
-  for (int b : {BorderRepl | BorderInMemTop, int(BorderConst)})
+  for (int b : {int(BorderConst), int(BorderInMem), BorderMirror | BorderInMemTop, 0x101})
     expect_refused(StatusBadArgument, call(d.data(), ok, ok, {10, 4}, b), {d});
   expect_refused(StatusBadArgument, call(d.data(), ok, ok, {10, 5}, BorderRepl), {d});
-  EXPECT_EQ(call(d.data(), ok, ok, {10, 4}, BorderRepl)(), StatusOk);
+  // The mode is taken without the in-memory flags; the window stays inside the region.
+  std::mt19937 rng(3);
+  s.fill_random(rng);
+  ASSERT_EQ(call(d.data(), ok, ok, {10, 4}, BorderRepl)(), StatusOk);
+  const std::vector<float> repl = d.pixels();
+  for (int b : {BorderRepl | BorderInMemTop, 0xF1}) {
+    ASSERT_EQ(call(d.data(), ok, ok, {10, 4}, b)(), StatusOk) << b;
+    EXPECT_EQ(d.pixels(), repl) << b;
+  }
 }
 
 }  // namespace

@@ -269,9 +269,17 @@ TEST(Morphology, WorkedExamples) {
 TEST(Morphology, BorderValueReadOnlyWhenNeeded) {
   MorphSetup su(zuviMorphologyBorderGetSize_8u_C3R, zuviMorphologyBorderInit_8u_C3R, Mask::rect(3, 3), {8, 1});
   GuardedImage<uint8_t> s(8, 4, 3, 0, Flush::End, 2), d(8, 4, 3);
+  auto call = [&](ImageSize r, int border) {
+    return [=, &s, &d, &su] {
+      return zuviErodeBorder_8u_C3R(s.data(), s.step(), d.data(), d.step(), r, BorderType(border), nullptr,
+                                    su.state(), su.buffer());
+    };
+  };
   for (int border : Borders{BorderRepl, BorderMirror, BorderInMem, BorderConst | 0xF0})
-    EXPECT_EQ(zuviErodeBorder_8u_C3R(s.data(), s.step(), d.data(), d.step(), s.size(), border, nullptr,
-                                     su.state(), su.buffer()), StatusOk) << border;
+    EXPECT_EQ(call(s.size(), border)(), StatusOk) << border;
+  // A constant that some side needs is a required pointer, tested first.
+  expect_refused(StatusNullPointer, call({0, 4}, BorderConst), {d});
+  expect_refused(StatusNullPointer, call(s.size(), BorderConst | BorderInMemTop), {d});
 }
 
 // Set-up picks the rectangle (1), ellipse (2), empty (3) or general (0) method,
