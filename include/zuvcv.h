@@ -460,7 +460,9 @@ ZUV_API Status zuviFilterGaussianBorder_32f_C3R(const float* pSrc, int srcStep, 
    bit of a byte first, from a bit offset; erosion ANDs and dilation ORs.
    An empty mask copies. GetSize reports the state and work-buffer bytes for a
    maximum ROI width; Init lays out the state (wider ROIs are refused later).
-   16u, 16s and 1u refuse pSrc == pDst; 8u and 32f work in place. */
+   16u, 16s and 1u refuse pSrc == pDst; 8u and 32f work in place. A C3/C4
+   border value array is needed (else StatusNullPointer) where BorderConst
+   generates some side. */
 typedef struct MorphState MorphState;
 ZUV_API Status zuviMorphologyBorderGetSize_8u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
 ZUV_API Status zuviMorphologyBorderGetSize_8u_C3R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
@@ -577,7 +579,7 @@ ZUV_API Status zuviMorphGradientBorder_1u_C1R(const uint8_t* pSrc, int srcStep, 
 
 /* Gray-scale erosion (min) and dilation (max) of S + M over the mask positions
    whose pixel lies inside the ROI (the window is cut at the edges; only
-   BorderRepl is accepted). 8u: sums in 32-bit integers clamped to 0..255,
+   BorderRepl is accepted, with or without in-memory flags). 8u: sums in 32-bit integers clamped to 0..255,
    mask values int32; 32f: float sums, float mask. The state is
    4 * maskWidth * maskHeight + 32 bytes. */
 typedef struct MorphGrayState MorphGrayState;
