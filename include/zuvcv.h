@@ -433,9 +433,10 @@ ZUV_API Status zuviFilterGaussianGetBufferSize(ImageSize roiSize, int kernelSize
 ZUV_API Status zuviFilterGaussianInit(ImageSize roiSize, int kernelSize, BorderType borderType, DataType dataType, int numChannels, GaussianSpec* pSpec, uint8_t* pBuffer, float sigma);
 /* Separable Gaussian blur with the border of the state block; borderValue is
    the constant of mode 0 (one value per channel for C3). Regions of at least
-   32768 pixels per permitted thread run as row stripes, one per thread, each
-   in work memory of its own allocated for the call (results do not depend on
-   it; without that memory the call runs on one thread); float destinations
+   32768 pixels per permitted thread run as row stripes, one per thread: the
+   calling thread works in pBuffer, the others in up to 1 MiB of their own
+   stack (nothing is allocated; wider rows run on one thread; results do not
+   depend on the thread count); float destinations
    of at least 65536 pixels are written with non-temporal stores, so they are
    not left in the caches. */
 ZUV_API Status zuviFilterGaussianBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, uint8_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);

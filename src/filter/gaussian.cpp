@@ -261,33 +261,23 @@ class Runner {
       stripe(0, h_, whole());
       return;
     }
-    // Each thread runs a stripe of rows in work memory of its own: a ring of
-    // the serial depth, its window and the pipelines' buffers, starting on a
-    // page of its own. Threads then never write lines near each other's (on
-    // some machines streams of writes by two cores into one page run several
-    // times slower), and blocks stay m rows tall. Without that memory the
-    // call runs on one thread.
-    // The passes see blocks of at most m rows, as on one thread, so their
-    // buffers take the one-thread sizes of the pipelines' queries.
-    const int deep = m_ + k_ - 1;
-    const ImageSize block{w_, m_};
-    const size_t ringBytes = round_up(size_t(deep) * padded_ * sizeof(I), 64);
-    const size_t windowBytes = round_up(size_t(deep) * sizeof(I*), 64);
-    const size_t rowBytes = round_up(row_bytes<S, C>(block, k_, 1), 64);
-    const size_t share = round_up(ringBytes + windowBytes + rowBytes + col_bytes<S, C>(block, k_, 1), kPage);
-    uint8_t* mem = static_cast<uint8_t*>(zuvsMalloc_bytes(int64_t(share) * n + kPage, 1));
-    if (!mem) {
+    // Each thread runs a stripe of rows with a ring of the one-thread depth,
+    // so blocks stay m rows tall. The calling thread works in the caller's
+    // buffer; every other thread in work memory on its own stack (its ring,
+    // window and the pipelines' buffers), so the call allocates nothing and
+    // threads never write lines near each other's (on some machines streams
+    // of writes by two cores into one page run several times slower). Lanes
+    // larger than kStackLane keep the call on one thread.
+    if (lane_bytes() > kStackLane) {
       stripe(0, h_, whole());
       return;
     }
-    uint8_t* base = align_up(mem, kPage);
     parallel::for_stripes_of(h_, n, [&](int t, int y0, int count) {
-      uint8_t* p = base + size_t(t) * share;
-      const Lane l{reinterpret_cast<I*>(p), deep, padded_, reinterpret_cast<I**>(p + ringBytes),
-                   p + ringBytes + windowBytes, p + ringBytes + windowBytes + rowBytes, false};
+      if (t > 0) return stripe_on_stack(y0, count);
+      Lane l = whole();
+      l.threaded = false;
       stripe(y0, y0 + count, l);
     });
-    zuvsFree(mem);
   }
 
  private:
@@ -317,8 +307,26 @@ class Runner {
     return std::min(T, h_);
   }
 
-  static constexpr size_t kPage = 4096;
+  static constexpr size_t kStackLane = size_t(1) << 20;
   static constexpr size_t round_up(size_t v, size_t a) { return (v + a - 1) / a * a; }
+
+  // A stack lane: the ring, its window and the pipelines' buffers for blocks
+  // of at most m rows (the one-thread sizes of the pipelines' queries).
+  size_t ring_bytes() const { return round_up(size_t(m_ + k_ - 1) * padded_ * sizeof(I), 64); }
+  size_t window_bytes() const { return round_up(size_t(m_ + k_ - 1) * sizeof(I*), 64); }
+  size_t row_lane_bytes() const { return round_up(row_bytes<S, C>(ImageSize{w_, m_}, k_, 1), 64); }
+  size_t lane_bytes() const {
+    return 64 + ring_bytes() + window_bytes() + row_lane_bytes() + col_bytes<S, C>(ImageSize{w_, m_}, k_, 1);
+  }
+
+  __attribute__((noinline)) void stripe_on_stack(int y0, int count) {
+    alignas(64) uint8_t mem[kStackLane];
+    uint8_t* p = align_up(mem, 64);
+    const size_t ring = ring_bytes(), window = window_bytes(), rows = row_lane_bytes();
+    const Lane l{reinterpret_cast<I*>(p), m_ + k_ - 1, padded_, reinterpret_cast<I**>(p + ring),
+                 p + ring + window, p + ring + window + rows, false};
+    stripe(y0, y0 + count, l);
+  }
 
   // Destination rows [y0, y1) in blocks: source rows (and the in-memory rows
   // above and below) are row-filtered once into the lane's ring; a window of
