@@ -104,11 +104,13 @@ struct SepFilter {
 constexpr int kBand = 64;
 
 // How the threads are used:
-//   Library  one caller thread; the row passes fork on their own (the float
-//            column pass runs on the calling thread);
+//   Library  one caller thread over bands of kBand rows per thread; the row
+//            passes fork on their own (the float column pass runs on the
+//            calling thread);
+//   Whole    the same with one row pass and one column pass over the image;
 //   Split    the caller runs one band loop per thread over equal row ranges,
 //            each with its own scratch; the passes inside stay serial.
-enum class Drive { Library, Split };
+enum class Drive { Library, Whole, Split };
 
 template <class S, class M, class D>
 void bench_sep(benchmark::State& st, int w, int h, int threads, Drive drive, std::vector<zuv::pipeline::tap_t<S>> kr,
@@ -117,7 +119,7 @@ void bench_sep(benchmark::State& st, int w, int h, int threads, Drive drive, std
   Image<S> src(w, h);
   Image<D> dst(w, h);
   const int filters = drive == Drive::Split ? threads : 1;
-  const int band = drive == Drive::Split ? kBand : kBand * threads;
+  const int band = drive == Drive::Split ? kBand : drive == Drive::Whole ? h : kBand * threads;
   std::vector<std::unique_ptr<SepFilter<S, M, D>>> f;
   for (int i = 0; i < filters; ++i)
     f.push_back(std::make_unique<SepFilter<S, M, D>>(w, h, kr, kc, rowDiv, colDiv, band));
@@ -167,9 +169,9 @@ void register_all() {
         const std::string tail =
             "/k" + std::to_string(k) + "/" + sz.name + "/" + std::to_string(threads);
         const int w = sz.w, h = sz.h;
-        for (Drive d : {Drive::Library, Drive::Split}) {
-          if (d == Drive::Split && threads == 1) continue;
-          const std::string how = d == Drive::Split ? "/split" : "";
+        for (Drive d : {Drive::Library, Drive::Whole, Drive::Split}) {
+          if (d != Drive::Library && threads == 1) continue;
+          const std::string how = d == Drive::Split ? "/split" : d == Drive::Whole ? "/whole" : "";
           benchmark::RegisterBenchmark(("SepFilter/32f" + tail + how).c_str(), [=](benchmark::State& st) {
             bench_zuv_32f(st, w, h, k, threads, d);
           })->Unit(benchmark::kMillisecond)->UseRealTime();
