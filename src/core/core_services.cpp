@@ -3,6 +3,7 @@
 #include <omp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -93,7 +94,13 @@ ZUV_API void zuvFree(void* ptr) { std::free(ptr); }
 
 ZUV_API Status zuvGetMaxCacheSizeB(int32_t* sizeBytes) {
   if (!sizeBytes) return StatusNullPointer;
-  static const int64_t cached = largest_cache_bytes();
+  // Found once (racing first calls find the same size); -1 until then.
+  static std::atomic<int64_t> found{-1};
+  int64_t cached = found.load(std::memory_order_relaxed);
+  if (cached < 0) {
+    cached = std::max<int64_t>(largest_cache_bytes(), 0);
+    found.store(cached, std::memory_order_relaxed);
+  }
   if (cached <= 0) return StatusError;
   *sizeBytes = int32_t(cached > 2147483647LL ? 2147483647LL : cached);
   return StatusOk;

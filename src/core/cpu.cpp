@@ -15,12 +15,19 @@ bool has_avx512() {
 }
 
 std::atomic<bool> g_force_reference{false};
+// 0 until the processor is examined, then 1 (AVX-512 kernels run) or 2. The
+// test is idempotent, so threads that race on the first call agree.
+std::atomic<int> g_avx512{0};
 
 }  // namespace
 
 bool use_avx512() {
-  static const bool available = has_avx512();
-  return available && !g_force_reference.load(std::memory_order_relaxed);
+  int state = g_avx512.load(std::memory_order_relaxed);
+  if (state == 0) {
+    state = has_avx512() ? 1 : 2;
+    g_avx512.store(state, std::memory_order_relaxed);
+  }
+  return state == 1 && !g_force_reference.load(std::memory_order_relaxed);
 }
 
 void force_reference(bool on) { g_force_reference.store(on, std::memory_order_relaxed); }

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: BSD-3-Clause
 # Compares the library's dynamic symbols with its export list (and the list
-# with a reference table when one is given and present).
+# with a reference table when one is given and present), and checks that the
+# library and the core services need no C++ runtime.
 execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIB}")
@@ -40,3 +41,17 @@ if(TABLE AND EXISTS ${TABLE})
   endif()
   message(STATUS "every listed export is in the reference table")
 endif()
+
+if(NOT RUNTIME_FREE)
+  return()
+endif()
+foreach(lib ${LIB} ${CORE})
+  execute_process(COMMAND readelf -d ${lib} OUTPUT_VARIABLE dyn RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "readelf failed on ${lib}")
+  endif()
+  if(dyn MATCHES "NEEDED[^\n]*(libstdc[+][+]|libgcc_s|libc[+][+])")
+    message(FATAL_ERROR "${lib} needs a C++ runtime:\n${dyn}")
+  endif()
+endforeach()
+message(STATUS "no C++ runtime among the needed libraries")
