@@ -48,41 +48,41 @@ constexpr int data_type() {
   else return DataType32f;
 }
 
-// Pipeline buffer sizes of the type pair for the block region.
+// Pipeline buffer bytes of the type pair for the block region (exact).
 template <class S, int C>
-u32 row_bytes(ImageSize r, int k, int t) {
-  return u32(pipeline::row_buffer_size<S, inter_t<S>, C>(r, k, t));
+uint64_t row_bytes(ImageSize r, int k, int t) {
+  return uint64_t(pipeline::row_buffer_bytes<S, inter_t<S>, C>(r, k, t));
 }
 template <class S, int C>
-u32 col_bytes(ImageSize r, int k, int t) {
+uint64_t col_bytes(ImageSize r, int k, int t) {
   using I = inter_t<S>;
-  return u32(pipeline::column_buffer_size<I, S, C>(r, k, t));
+  return uint64_t(pipeline::column_buffer_bytes<I, S, C>(r, k, t));
 }
 
-// The work buffer, area by area in the order it is laid out. W elements per
-// intermediate row ((width + k) * channels rounded up to 8), H = m + k rows
-// with m = min(height, k) the rows of one block.
+// The work buffer, area by area in the order it is laid out, in exact byte
+// counts. W elements per intermediate row ((width + k) * channels rounded up
+// to 8), H = m + k rows with m = min(height, k) the rows of one block.
 struct Layout {
-  u32 scratch, ring, rows, cols, ptrs;
-  u32 total() const { return scratch + ring + rows + cols + ptrs; }
+  uint64_t scratch, ring, rows, cols, ptrs;
+  uint64_t total() const { return scratch + ring + rows + cols + ptrs; }
 };
 
 template <class S, int C>
 Layout layout(ImageSize roi, int k, int threads) {
-  const u32 w = u32(roi.width), h = u32(roi.height), K = u32(k);
-  const u32 W = ((w + K) * C + 7) / 8 * 8;
-  const u32 m = std::min(h, K), H = m + K;
+  const uint64_t w = uint64_t(roi.width), h = uint64_t(roi.height), K = uint64_t(k);
+  const uint64_t W = ((w + K) * C + 7) / 8 * 8;
+  const uint64_t m = std::min(h, K), H = m + K;
   const ImageSize block{roi.width, int(m)};
-  const u32 rp = row_bytes<S, C>(block, k, threads) + 32;
-  const u32 cp = col_bytes<S, C>(block, k, threads) + 32;
+  const uint64_t rp = row_bytes<S, C>(block, k, threads) + 32;
+  const uint64_t cp = col_bytes<S, C>(block, k, threads) + 32;
   if constexpr (std::is_same_v<S, float>)
     return {4 * K * W + 32, 4 * H * W + 64, rp, cp, 8 * (m + K) + 32};
   else
-    return {2 * (W * (K & ~1u) + 16), 2 * H * W + 64, rp, cp, 8 * (h + K) + 32};
+    return {2 * (W * (K & ~uint64_t(1)) + 16), 2 * H * W + 64, rp, cp, 8 * (h + K) + 32};
 }
 
 template <int C>
-u32 buffer_size_of(int type, ImageSize roi, int k, int threads) {
+uint64_t buffer_size_of(int type, ImageSize roi, int k, int threads) {
   switch (type) {
     case DataType8u: return layout<uint8_t, C>(roi, k, threads).total();
     case DataType16u: return layout<uint16_t, C>(roi, k, threads).total();
@@ -111,8 +111,12 @@ Status get_buffer_size(ImageSize roi, int k, int type, int channels, int* specSi
   if (!type_ok(type)) return StatusDataType;
   if (!channels_ok(channels)) return StatusNumChannels;
   const int t = owncvGetMaxNumThreads();
-  *specSize = type == DataType32f ? 32 * k + 32 : 16 * k + 36;
-  *bufSize = int(channels == 1 ? buffer_size_of<1>(type, roi, k, t) : buffer_size_of<3>(type, roi, k, t));
+  const int64_t spec = type == DataType32f ? 32 * int64_t(k) + 32 : 16 * int64_t(k) + 36;
+  const uint64_t buf = channels == 1 ? buffer_size_of<1>(type, roi, k, t) : buffer_size_of<3>(type, roi, k, t);
+  // Sizes that do not fit the reported int are refused (they would wrap).
+  if (spec > INT32_MAX || buf > uint64_t(INT32_MAX)) return StatusSizeOverflow;
+  *specSize = int(spec);
+  *bufSize = int(buf);
   return StatusOk;
 }
 
@@ -190,7 +194,7 @@ class Runner {
     // such rows are extended here and read by the row pass as in memory.
     extend_ = C == 3 && mode_ == BorderConst && !(left_ && right_);
 
-    const u32 W = ((u32(w_) + u32(k_)) * C + 7) / 8 * 8;
+    const size_t W = ((size_t(w_) + size_t(k_)) * C + 7) / 8 * 8;
     // Rows padded to whole cache lines where the ring has room for it (it
     // holds m + k rows, one thread uses m + k - 1): the vector passes then
     // never split a load or store across two lines.

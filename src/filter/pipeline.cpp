@@ -819,15 +819,18 @@ inline int64_t round64(int64_t v) { return (v + 63) & ~int64_t(63); }
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Buffer sizes (32-bit arithmetic, wrapping like the reported int).
+// Buffer sizes, in the unsigned type U: 32 bits wrap like the reported int,
+// 64 bits give the exact byte count.
 
-template <class S, class D, int C, bool kLow>
-int32_t row_buffer_size(ImageSize roi, int k, int threads) {
-  const uint32_t K = uint32_t(k), T = uint32_t(threads);
-  const uint32_t ptrs = 8u * T * (uint32_t(roi.height) + K);
-  uint32_t B = 0, pad = 32;
+namespace {
+
+template <class S, class D, int C, bool kLow, class U>
+U row_size(ImageSize roi, int k, int threads) {
+  const U K = U(uint32_t(k)), T = U(uint32_t(threads));
+  const U ptrs = 8u * T * (U(uint32_t(roi.height)) + K);
+  U B = 0, pad = 32;
   if constexpr (std::is_same_v<S, uint16_t>) {
-    return int32_t((C == 1 ? 64u : 128u) * K + 96u);
+    return (C == 1 ? 64u : 128u) * K + 96u;
   } else if constexpr (std::is_same_v<S, uint8_t>) {
     B = C == 1 ? 32u * (K + K / 4u) + 2u * K + 34u : 60u * K + 112u;
   } else if constexpr (std::is_same_v<S, float>) {
@@ -838,22 +841,41 @@ int32_t row_buffer_size(ImageSize roi, int k, int threads) {
   } else {
     B = C == 1 ? 48u * K + 80u : 40u * K + 64u;
   }
-  return int32_t(T * (B + pad) + ptrs);
+  return T * (B + pad) + ptrs;
 }
 
+template <class S, class D, int C, bool kLow, class U>
+U column_size(ImageSize roi, int k, int threads) {
+  const U K = U(uint32_t(k)), T = U(uint32_t(threads)), W = U(uint32_t(roi.width));
+  if constexpr (std::is_same_v<S, float>) {
+    return 32u * K + 32u;
+  } else if constexpr (std::is_same_v<S, uint16_t>) {
+    const U groups = C == 1 ? (W + 3u) / 4u : (3u * W + 3u) / 4u;
+    return 32u * (groups + K) + 64u;
+  } else {
+    const U r = kLow ? (W + 7u) & ~U(7) : (W + 3u) & ~U(3);
+    const U B = (C == 1 ? 12u : 36u) * r + 32u;
+    return T * (B + 32u) + 8u * T * (U(uint32_t(roi.height)) + K);
+  }
+}
+
+}  // namespace
+
+template <class S, class D, int C, bool kLow>
+int32_t row_buffer_size(ImageSize roi, int k, int threads) {
+  return int32_t(row_size<S, D, C, kLow, uint32_t>(roi, k, threads));
+}
+template <class S, class D, int C, bool kLow>
+int64_t row_buffer_bytes(ImageSize roi, int k, int threads) {
+  return int64_t(row_size<S, D, C, kLow, uint64_t>(roi, k, threads));
+}
 template <class S, class D, int C, bool kLow>
 int32_t column_buffer_size(ImageSize roi, int k, int threads) {
-  const uint32_t K = uint32_t(k), T = uint32_t(threads), W = uint32_t(roi.width);
-  if constexpr (std::is_same_v<S, float>) {
-    return int32_t(32u * K + 32u);
-  } else if constexpr (std::is_same_v<S, uint16_t>) {
-    const uint32_t groups = C == 1 ? (W + 3u) / 4u : (3u * W + 3u) / 4u;
-    return int32_t(32u * (groups + K) + 64u);
-  } else {
-    const uint32_t r = kLow ? (W + 7u) & ~7u : (W + 3u) & ~3u;
-    const uint32_t B = (C == 1 ? 12u : 36u) * r + 32u;
-    return int32_t(T * (B + 32u) + 8u * T * (uint32_t(roi.height) + K));
-  }
+  return int32_t(column_size<S, D, C, kLow, uint32_t>(roi, k, threads));
+}
+template <class S, class D, int C, bool kLow>
+int64_t column_buffer_bytes(ImageSize roi, int k, int threads) {
+  return int64_t(column_size<S, D, C, kLow, uint64_t>(roi, k, threads));
 }
 
 // ---------------------------------------------------------------------------
@@ -1000,6 +1022,7 @@ Status size_query(ImageSize roi, int k, int* size) {
 
 #define X(name, query, S, D, C, low)                                                            \
   template int32_t row_buffer_size<S, D, C, low>(ImageSize, int, int);                          \
+  template int64_t row_buffer_bytes<S, D, C, low>(ImageSize, int, int);                         \
   template void row_pass<S, D, C, low>(const S*, int, D* const*, ImageSize, const tap_t<S>*,   \
                                        int, int, int, S, int, void*, bool);
 ZUV_ROW_PIPELINE_TABLE(X)
@@ -1007,6 +1030,7 @@ ZUV_ROW_PIPELINE_32F_TABLE(X)
 #undef X
 #define X(name, query, S, D, C, low)                                                            \
   template int32_t column_buffer_size<S, D, C, low>(ImageSize, int, int);                       \
+  template int64_t column_buffer_bytes<S, D, C, low>(ImageSize, int, int);                      \
   template void column_pass<S, D, C, low>(const S* const*, D*, int, ImageSize, const tap_t<S>*, \
                                           int, int, void*, bool, unsigned);
 ZUV_COLUMN_PIPELINE_TABLE(X)

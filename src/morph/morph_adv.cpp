@@ -52,17 +52,22 @@ int64_t inter_row(int64_t width, int elemBytes, int channels) {
 
 struct Sizes {
   int64_t state, half, capacity, work;
+  // A size or the grown width does not fit an int.
+  bool overflow;
 };
 
 Sizes sizes_of(ImageSize roi, ImageSize mask, int elemBytes, int channels) {
-  Sizes s;
+  Sizes s{};
+  const int64_t grown = int64_t(roi.width) + mask.width - 1;
   const int64_t cells = int64_t(mask.width) * mask.height;
   const int64_t inner = morph::state_bytes(mask);
   s.state = 64 + round_up(sizeof(Header), 64) + round_up(cells, 64) + 2 * inner;
-  s.capacity = inter_row(int64_t(roi.width) + mask.width - 1, elemBytes, channels) *
-               (int64_t(roi.height) + mask.height - 1);
-  s.work = morph::work_bytes(roi.width + mask.width - 1, mask, elemBytes, channels);
+  s.capacity = inter_row(grown, elemBytes, channels) * (int64_t(roi.height) + mask.height - 1);
+  s.overflow = grown > INT_MAX || s.state > INT_MAX || s.capacity > INT_MAX;
+  if (s.overflow) return s;
+  s.work = morph::work_bytes(int(grown), mask, elemBytes, channels);
   s.half = 64 + round_up(s.capacity, 64) + s.work;
+  s.overflow = 2 * s.half > INT_MAX;
   return s;
 }
 
@@ -71,7 +76,7 @@ Status get_size(ImageSize roi, ImageSize mask, int elemBytes, int channels, int*
   ZUV_TRY(check::not_null(specSize, bufSize));
   if (roi.width < 1 || roi.height < 1 || mask.width < 1 || mask.height < 1) return StatusSize;
   const Sizes s = sizes_of(roi, mask, elemBytes, channels);
-  if (s.state > INT_MAX || 2 * s.half > INT_MAX || s.capacity > INT_MAX) return StatusSizeOverflow;
+  if (s.overflow) return StatusSizeOverflow;
   *specSize = int(s.state);
   *bufSize = int(2 * s.half);
   return StatusOk;
@@ -83,6 +88,8 @@ Status init(ImageSize roi, const uint8_t* mask, ImageSize maskSize, int elemByte
   if (roi.width < 1 || roi.height < 1 || maskSize.width < 1 || maskSize.height < 1)
     return StatusSize;
   const Sizes s = sizes_of(roi, maskSize, elemBytes, channels);
+  // No buffer of the size query's answer exists; refused before anything is written.
+  if (s.overflow) return StatusSizeOverflow;
   uint8_t* base = align64(static_cast<uint8_t*>(spec));
   auto* h = reinterpret_cast<Header*>(base);
   h->elemBytes = elemBytes;

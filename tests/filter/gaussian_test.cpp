@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "filter/gaussian.h"
@@ -281,6 +282,16 @@ TEST(Gaussian, BufferSizes) {
             EXPECT_EQ(uint32_t(buf), want) << t << " " << w << "x" << h << " k " << k << " type " << types[ti] << " ch " << ch;
             EXPECT_EQ(spec, types[ti] == DataType32f ? 32 * k + 32 : 16 * k + 36);
           }
+  // Sizes beyond the int range are refused instead of wrapping (a wrapped
+  // size would let a call run past a short buffer); nothing is written.
+  for (auto [r, k, type, ch] : {std::tuple{ImageSize{16, 16}, 1073741825, DataType32f, 1},
+                                std::tuple{ImageSize{16, 16}, 134217729, DataType8u, 1},
+                                std::tuple{ImageSize{177674, 1}, 1001, DataType32f, 3},
+                                std::tuple{ImageSize{153391665, 3}, 3, DataType8u, 1}}) {
+    int spec = -1, buf = -1;
+    EXPECT_EQ(zuviFilterGaussianGetBufferSize(r, k, type, ch, &spec, &buf), StatusSizeOverflow) << r.width << " k " << k;
+    EXPECT_TRUE(spec == -1 && buf == -1);
+  }
 }
 
 TEST(Gaussian, QueryAndInitCheckOrder) {

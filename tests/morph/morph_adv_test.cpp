@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <limits>
 #include <memory>
 #include <random>
@@ -240,6 +241,12 @@ TEST(MorphAdv, ArgumentChecksInOrder) {
   EXPECT_EQ(zuviMorphAdvInit_8u_C3R({10, 5}, cells, {3, 3}, st, nullptr), StatusNullPointer);
   EXPECT_EQ(zuviMorphAdvInit_8u_C3R({10, -5}, cells, {3, 3}, st, buf.data()), StatusSize);
   EXPECT_EQ(zuviMorphAdvInit_8u_C3R({10, 5}, cells, {3, 3}, st, buf.data()), StatusOk);
+  // A region whose grown width or sizes leave the int range: refused before
+  // the state is touched.
+  const std::vector<uint8_t> before = spec;
+  EXPECT_EQ(zuviMorphAdvGetSize_8u_C3R({INT_MAX, 5}, {3, 3}, &a, &b), StatusSizeOverflow);
+  EXPECT_EQ(zuviMorphAdvInit_8u_C3R({INT_MAX - 1, 5}, cells, {3, 3}, st, buf.data()), StatusSizeOverflow);
+  EXPECT_EQ(spec, before);
 }
 
 }  // namespace
