@@ -822,10 +822,8 @@ inline int64_t round64(int64_t v) { return (v + 63) & ~int64_t(63); }
 // Buffer sizes, in the unsigned type U: 32 bits wrap like the reported int,
 // 64 bits give the exact byte count.
 
-namespace {
-
 template <class S, class D, int C, bool kLow, class U>
-U row_size(ImageSize roi, int k, int threads) {
+U row_buffer_size(ImageSize roi, int k, int threads) {
   const U K = U(uint32_t(k)), T = U(uint32_t(threads));
   const U ptrs = 8u * T * (U(uint32_t(roi.height)) + K);
   U B = 0, pad = 32;
@@ -845,7 +843,7 @@ U row_size(ImageSize roi, int k, int threads) {
 }
 
 template <class S, class D, int C, bool kLow, class U>
-U column_size(ImageSize roi, int k, int threads) {
+U column_buffer_size(ImageSize roi, int k, int threads) {
   const U K = U(uint32_t(k)), T = U(uint32_t(threads)), W = U(uint32_t(roi.width));
   if constexpr (std::is_same_v<S, float>) {
     return 32u * K + 32u;
@@ -857,25 +855,6 @@ U column_size(ImageSize roi, int k, int threads) {
     const U B = (C == 1 ? 12u : 36u) * r + 32u;
     return T * (B + 32u) + 8u * T * (U(uint32_t(roi.height)) + K);
   }
-}
-
-}  // namespace
-
-template <class S, class D, int C, bool kLow>
-int32_t row_buffer_size(ImageSize roi, int k, int threads) {
-  return int32_t(row_size<S, D, C, kLow, uint32_t>(roi, k, threads));
-}
-template <class S, class D, int C, bool kLow>
-int64_t row_buffer_bytes(ImageSize roi, int k, int threads) {
-  return int64_t(row_size<S, D, C, kLow, uint64_t>(roi, k, threads));
-}
-template <class S, class D, int C, bool kLow>
-int32_t column_buffer_size(ImageSize roi, int k, int threads) {
-  return int32_t(column_size<S, D, C, kLow, uint32_t>(roi, k, threads));
-}
-template <class S, class D, int C, bool kLow>
-int64_t column_buffer_bytes(ImageSize roi, int k, int threads) {
-  return int64_t(column_size<S, D, C, kLow, uint64_t>(roi, k, threads));
 }
 
 // ---------------------------------------------------------------------------
@@ -1010,27 +989,27 @@ Status column_export(const S* const* src, D* dst, int dstStep, ImageSize roi,
   return StatusOk;
 }
 
-template <int32_t (*Size)(ImageSize, int, int)>
+template <uint32_t (*Size)(ImageSize, int, int)>
 Status size_query(ImageSize roi, int k, int* size) {
   if (size == nullptr) return StatusNullPointer;
   if (roi.width < 1 || roi.height < 1 || k < 1) return StatusSize;
-  *size = Size(roi, k, owncvGetMaxNumThreads());
+  *size = int32_t(Size(roi, k, owncvGetMaxNumThreads()));
   return StatusOk;
 }
 
 }  // namespace
 
 #define X(name, query, S, D, C, low)                                                            \
-  template int32_t row_buffer_size<S, D, C, low>(ImageSize, int, int);                          \
-  template int64_t row_buffer_bytes<S, D, C, low>(ImageSize, int, int);                         \
+  template uint32_t row_buffer_size<S, D, C, low, uint32_t>(ImageSize, int, int);               \
+  template uint64_t row_buffer_size<S, D, C, low, uint64_t>(ImageSize, int, int);               \
   template void row_pass<S, D, C, low>(const S*, int, D* const*, ImageSize, const tap_t<S>*,   \
                                        int, int, int, S, int, void*, bool);
 ZUV_ROW_PIPELINE_TABLE(X)
 ZUV_ROW_PIPELINE_32F_TABLE(X)
 #undef X
 #define X(name, query, S, D, C, low)                                                            \
-  template int32_t column_buffer_size<S, D, C, low>(ImageSize, int, int);                       \
-  template int64_t column_buffer_bytes<S, D, C, low>(ImageSize, int, int);                      \
+  template uint32_t column_buffer_size<S, D, C, low, uint32_t>(ImageSize, int, int);            \
+  template uint64_t column_buffer_size<S, D, C, low, uint64_t>(ImageSize, int, int);            \
   template void column_pass<S, D, C, low>(const S* const*, D*, int, ImageSize, const tap_t<S>*, \
                                           int, int, void*, bool, unsigned);
 ZUV_COLUMN_PIPELINE_TABLE(X)

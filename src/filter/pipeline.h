@@ -24,17 +24,13 @@ using tap_t = std::conditional_t<std::is_same_v<S, float>, float,
                                  std::conditional_t<std::is_same_v<S, uint16_t>, uint16_t, int16_t>>;
 
 // Bytes of the caller buffer of a pass for a region and kernel size, with
-// `threads` the permitted thread count (the exports use owncvGetMaxNumThreads).
-// The _size forms use 32-bit arithmetic, as the size queries report it; the
-// _bytes forms give the exact count.
-template <class S, class D, int C, bool kLow = false>
-int32_t row_buffer_size(ImageSize roi, int k, int threads);
-template <class S, class D, int C, bool kLow = false>
-int64_t row_buffer_bytes(ImageSize roi, int k, int threads);
-template <class S, class D, int C, bool kLow = false>
-int32_t column_buffer_size(ImageSize roi, int k, int threads);
-template <class S, class D, int C, bool kLow = false>
-int64_t column_buffer_bytes(ImageSize roi, int k, int threads);
+// `threads` the permitted thread count (the exports use owncvGetMaxNumThreads),
+// in the unsigned type U: uint32_t wraps as the size queries report it (their
+// int holds these 32 bits), uint64_t gives the exact count.
+template <class S, class D, int C, bool kLow = false, class U = uint32_t>
+U row_buffer_size(ImageSize roi, int k, int threads);
+template <class S, class D, int C, bool kLow = false, class U = uint32_t>
+U column_buffer_size(ImageSize roi, int k, int threads);
 
 // The passes without argument checks (the caller has validated everything
 // the exports check). `buffer` holds at least row_buffer_size /
