@@ -436,9 +436,9 @@ ZUV_API Status zuviFilterGaussianInit(ImageSize roiSize, int kernelSize, BorderT
    32768 pixels per permitted thread run as row stripes, one per thread: the
    calling thread works in pBuffer, the others in up to 1 MiB of their own
    stack (nothing is allocated; wider rows run on one thread; results do not
-   depend on the thread count); float destinations
-   of at least 65536 pixels are written with non-temporal stores, so they are
-   not left in the caches. */
+   depend on the thread count); float destinations of at least 65536 pixels
+   are written with non-temporal stores, so they are not left in the caches.
+   The buffer query refuses sizes above 2147483647 bytes (StatusSizeOverflow). */
 ZUV_API Status zuviFilterGaussianBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, uint8_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);
 ZUV_API Status zuviFilterGaussianBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, const uint8_t borderValue[3], const GaussianSpec* pSpec, uint8_t* pBuffer);
 ZUV_API Status zuviFilterGaussianBorder_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, uint16_t borderValue, const GaussianSpec* pSpec, uint8_t* pBuffer);
@@ -512,7 +512,8 @@ ZUV_API Status zuviDilateBorder_1u_C1R(const uint8_t* pSrc, int srcStep, int src
    Blackhat = Close - S, Gradient = D(S) - E(S). Integer subtractions saturate
    (1u: AND NOT); 32f sets negative differences to 0. The intermediate image
    lives in the work buffer; with in-memory sides it is grown by the mask so the
-   second pass reads true first-pass values there. */
+   second pass reads true first-pass values there. GetSize and Init return
+   StatusSizeOverflow when a size leaves the int range (Init before writing). */
 typedef struct MorphAdvState MorphAdvState;
 ZUV_API Status zuviMorphAdvGetSize_8u_C1R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
 ZUV_API Status zuviMorphAdvGetSize_8u_C3R(ImageSize roiSize, ImageSize maskSize, int32_t* pSpecSize, int32_t* pBufferSize);
@@ -580,9 +581,9 @@ ZUV_API Status zuviMorphGradientBorder_1u_C1R(const uint8_t* pSrc, int srcStep, 
 
 /* Gray-scale erosion (min) and dilation (max) of S + M over the mask positions
    whose pixel lies inside the ROI (the window is cut at the edges; only
-   BorderRepl is accepted, with or without in-memory flags). 8u: sums in 32-bit integers clamped to 0..255,
-   mask values int32; 32f: float sums, float mask. The state is
-   4 * maskWidth * maskHeight + 32 bytes. */
+   BorderRepl is accepted, with or without in-memory flags). 8u: sums in
+   32-bit integers clamped to 0..255, mask values int32; 32f: float sums,
+   float mask. The state is 4 * maskWidth * maskHeight + 32 bytes. */
 typedef struct MorphGrayState MorphGrayState;
 ZUV_API Status zuviMorphGrayGetSize_8u_C1R(ImageSize roiSize, const int32_t* pMask, ImageSize maskSize, int32_t* pSize);
 ZUV_API Status zuviMorphGrayGetSize_32f_C1R(ImageSize roiSize, const float* pMask, ImageSize maskSize, int32_t* pSize);
