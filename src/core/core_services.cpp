@@ -114,7 +114,19 @@ ZUV_API int32_t ownGetNumThreads(void) {
     const long v = std::strtol(env, &end, 10);
     if (end != env && *end == '\0' && v >= 1 && v <= 1024) return int32_t(v);
   }
-  const int omp = omp_get_max_threads();
+  // OpenMP's count for a new region depends on the nesting level (a list in
+  // OMP_NUM_THREADS gives each level its own). Sizes queried outside the
+  // application's regions must hold inside them, so within a region the last
+  // count seen outside one is used.
+  static std::atomic<int32_t> outer{0};
+  int32_t omp = 0;
+  if (omp_get_level() == 0) {
+    omp = int32_t(omp_get_max_threads());
+    outer.store(omp, std::memory_order_relaxed);
+  } else {
+    omp = outer.load(std::memory_order_relaxed);
+    if (omp < 1) omp = int32_t(omp_get_max_threads());
+  }
   return omp >= 1 ? omp : 1;
 }
 

@@ -2,7 +2,9 @@
 // Gaussian filter with border: tap set-up and the separable pass pair over the row and column pipelines.
 #include "filter/gaussian.h"
 
+#include <alloca.h>
 #include <immintrin.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <cmath>
@@ -271,17 +273,29 @@ class Runner {
     // window and the pipelines' buffers), so the call allocates nothing and
     // threads never write lines near each other's (on some machines streams
     // of writes by two cores into one page run several times slower). Lanes
-    // larger than kStackLane keep the call on one thread.
+    // larger than kStackLane keep the call on one thread. A thread whose
+    // stack has no room for the lane leaves its stripe to the calling
+    // thread, which runs it after the others in the caller's buffer (the
+    // images do not overlap, so the order of stripes does not matter).
     if (lane_bytes() > kStackLane) {
       stripe(0, h_, whole());
       return;
     }
+    int leftY0[kMaxLanes], leftRows[kMaxLanes] = {};  // slot t written by thread t only
     parallel::for_stripes_of(h_, n, [&](int t, int y0, int count) {
-      if (t > 0) return stripe_on_stack(y0, count);
-      Lane l = whole();
-      l.threaded = false;
-      stripe(y0, y0 + count, l);
+      if (t == 0) {
+        Lane l = whole();
+        l.threaded = false;
+        stripe(y0, y0 + count, l);
+      } else if (stack_left() >= lane_bytes() + kStackReserve) {
+        stripe_on_stack(y0, count);
+      } else {
+        leftY0[t] = y0;
+        leftRows[t] = count;
+      }
     });
+    for (int t = 1; t < n; ++t)
+      if (leftRows[t] > 0) stripe(leftY0[t], leftY0[t] + leftRows[t], whole());
   }
 
  private:
@@ -308,10 +322,13 @@ class Runner {
     // the stripe above writes last, so such calls keep to one thread (which
     // reads every source row before writing over it).
     if (overlaps()) return 1;
-    return std::min(T, h_);
+    return std::min({T, h_, kMaxLanes});
   }
 
+  static constexpr int kMaxLanes = 64;
   static constexpr size_t kStackLane = size_t(1) << 20;
+  // Stack kept free below a lane for the passes' own frames.
+  static constexpr size_t kStackReserve = size_t(128) << 10;
   static constexpr size_t round_up(size_t v, size_t a) { return (v + a - 1) / a * a; }
 
   // A stack lane: the ring, its window and the pipelines' buffers for blocks
@@ -323,9 +340,21 @@ class Runner {
     return 64 + ring_bytes() + window_bytes() + row_lane_bytes() + col_bytes<S, C>(ImageSize{w_, m_}, k_, 1);
   }
 
+  // Bytes of this thread's stack below the current frame (0 when unknown).
+  static size_t stack_left() {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+    void* low = nullptr;
+    size_t size = 0;
+    const int rc = pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    const volatile char here = 0;
+    const uintptr_t sp = reinterpret_cast<uintptr_t>(&here), base = reinterpret_cast<uintptr_t>(low);
+    return rc == 0 && sp > base ? sp - base : 0;
+  }
+
   __attribute__((noinline)) void stripe_on_stack(int y0, int count) {
-    alignas(64) uint8_t mem[kStackLane];
-    uint8_t* p = align_up(mem, 64);
+    uint8_t* p = align_up(static_cast<uint8_t*>(alloca(lane_bytes())), 64);
     const size_t ring = ring_bytes(), window = window_bytes(), rows = row_lane_bytes();
     const Lane l{reinterpret_cast<I*>(p), m_ + k_ - 1, padded_, reinterpret_cast<I**>(p + ring),
                  p + ring + window, p + ring + window + rows, false};

@@ -890,7 +890,7 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
     const bool serialThreeTap = std::is_same_v<S, int16_t> && !kLow && C == 1 && k <= 3;
     const bool par = threaded && !serialThreeTap &&
                      parallel::area32(roi) >= kParallelPixelsPerThread * T;
-    parallel::for_stripes(h, par, [&](int t, int y0, int rows) {
+    parallel::for_stripes_of(h, par ? T : 1, [&](int t, int y0, int rows) {
       // Private slice of the destination row pointers and a private work area.
       D** mine = ptrs + ptrdiff_t(t) * (int64_t(h) + k);
       std::memcpy(static_cast<void*>(mine), dst + y0, sizeof(D*) * size_t(rows));
@@ -928,7 +928,7 @@ void column_pass(const S* const* src, D* dst, int dstStep, ImageSize roi, const 
     const int T = threaded ? owncvGetMaxNumThreads() : 1;
     const S** ptrs = reinterpret_cast<const S**>(align_up(buffer, 16));
     const bool par = threaded && parallel::area32(roi) >= kParallelPixelsPerThread * T;
-    parallel::for_stripes(h, par, [&](int t, int y0, int rows) {
+    parallel::for_stripes_of(h, par ? T : 1, [&](int t, int y0, int rows) {
       // Private slice: the stripe's rows and the k - 1 rows after them.
       const S** mine = ptrs + ptrdiff_t(t) * (int64_t(h) + k);
       std::memcpy(static_cast<void*>(mine), src + y0, sizeof(S*) * (size_t(rows) + size_t(k) - 1));

@@ -2,6 +2,7 @@
 // Row and column pipelines against a direct correlation (kernels, anchors, divisors, widths, borders);
 // rounding and saturation; check order; buffer sizes; guard pages; thread-count independence.
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -518,6 +519,40 @@ TEST(Pipeline, InternalPassesWithOneThreadBuffer) {
   GuardedBytes colOne(size_t(zuv::pipeline::column_buffer_size<int16_t, uint8_t, 3>({w, h}, k, 1)), Flush::End);
   zuv::pipeline::column_pass<int16_t, uint8_t, 3>(rows.data(), cb.data(), w * 3, {w, h}, K.data(), k, 16, colOne.base(), false);
   EXPECT_TRUE(ca == cb);
+}
+
+// A buffer queried outside the application's OpenMP regions holds for calls
+// inside them, also when OpenMP gives nested levels other thread counts (run
+// by CTest with OMP_NUM_THREADS=2,8 as well). The buffer ends on a guard page.
+TEST(Pipeline, BufferQueriedOutsideHoldsInsideCallerRegions) {
+  const int w = 300, h = 240, k = 5;
+  GuardedImage<uint8_t> src(w, h);
+  std::mt19937 rng(5);
+  src.fill_random(rng);
+  const std::vector<int16_t> K = {1, 4, 6, 4, 1};
+  int bytes = 0;
+  ASSERT_EQ(zuviFilterRowBorderPipelineGetBufferSize_8u16s_C1R({w, h}, k, &bytes), StatusOk);
+  std::vector<int16_t> serial(size_t(w) * h);
+  std::vector<int16_t*> rows;
+  for (int y = 0; y < h; ++y) rows.push_back(serial.data() + size_t(y) * w);
+  GuardedBytes buf(size_t(bytes), Flush::End);
+  ASSERT_EQ(zuviFilterRowBorderPipeline_8u16s_C1R(src.data(), src.step(), rows.data(), {w, h}, K.data(), k, 2,
+                                                  BorderRepl, 0, 1, buf.base()), StatusOk);
+  std::vector<int16_t> inner[2] = {std::vector<int16_t>(serial.size()), std::vector<int16_t>(serial.size())};
+  Status st[2] = {StatusError, StatusError};
+#pragma omp parallel num_threads(2)
+  {
+    const int t = omp_get_thread_num();
+    GuardedBytes mine(size_t(bytes), Flush::End);
+    std::vector<int16_t*> r;
+    for (int y = 0; y < h; ++y) r.push_back(inner[t].data() + size_t(y) * w);
+    st[t] = zuviFilterRowBorderPipeline_8u16s_C1R(src.data(), src.step(), r.data(), {w, h}, K.data(), k, 2, BorderRepl,
+                                                  0, 1, mine.base());
+  }
+  for (int t = 0; t < 2; ++t) {
+    EXPECT_EQ(st[t], StatusOk);
+    EXPECT_TRUE(inner[t] == serial) << t;
+  }
 }
 
 }  // namespace
