@@ -127,7 +127,8 @@ ZUV_API void zuvFree(void* ptr);
 /* Writes the size in bytes of the processor's largest cache; status 0. */
 ZUV_API Status zuvGetMaxCacheSizeB(int32_t* sizeBytes);
 /* Threads the library may use (at least 1): zuvSetNumThreads, else the
-   environment variable ZUV_NUM_THREADS, else OpenMP's permitted count. */
+   environment variable ZUV_NUM_THREADS, else OpenMP's permitted count for a
+   new region (inside an OpenMP region: the count last seen outside one). */
 ZUV_API int32_t ownGetNumThreads(void);
 /* Sets the thread count for later calls; a value below 1 restores the default. */
 ZUV_API Status zuvSetNumThreads(int32_t numThreads);
@@ -435,7 +436,8 @@ ZUV_API Status zuviFilterGaussianInit(ImageSize roiSize, int kernelSize, BorderT
    the constant of mode 0 (one value per channel for C3). Regions of at least
    32768 pixels per permitted thread run as row stripes, one per thread: the
    calling thread works in pBuffer, the others in up to 1 MiB of their own
-   stack (nothing is allocated; wider rows run on one thread; results do not
+   stack (nothing is allocated; wider rows run on one thread, and a stripe
+   whose thread lacks the stack is run by the calling thread; results do not
    depend on the thread count); float destinations of at least 65536 pixels
    are written with non-temporal stores, so they are not left in the caches.
    The buffer query refuses sizes above 2147483647 bytes (StatusSizeOverflow). */
