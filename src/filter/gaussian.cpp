@@ -277,7 +277,8 @@ class Runner {
     // stack has no room for the lane leaves its stripe to the calling
     // thread, which runs it after the others in the caller's buffer (the
     // images do not overlap, so the order of stripes does not matter).
-    if (lane_bytes() > kStackLane) {
+    const size_t lane = lane_bytes();
+    if (lane > kStackLane) {
       stripe(0, h_, whole());
       return;
     }
@@ -287,8 +288,8 @@ class Runner {
         Lane l = whole();
         l.threaded = false;
         stripe(y0, y0 + count, l);
-      } else if (stack_left() >= lane_bytes() + kStackReserve) {
-        stripe_on_stack(y0, count);
+      } else if (stack_left() >= lane + kStackReserve) {
+        stripe_on_stack(y0, count, lane);
       } else {
         leftY0[t] = y0;
         leftRows[t] = count;
@@ -353,8 +354,9 @@ class Runner {
     return rc == 0 && sp > base ? sp - base : 0;
   }
 
-  __attribute__((noinline)) void stripe_on_stack(int y0, int count) {
-    uint8_t* p = align_up(static_cast<uint8_t*>(alloca(lane_bytes())), 64);
+  // Rows y0 .. y0 + count - 1 in a lane of `lane` bytes (lane_bytes()) on this thread's stack.
+  __attribute__((noinline)) void stripe_on_stack(int y0, int count, size_t lane) {
+    uint8_t* p = align_up(static_cast<uint8_t*>(alloca(lane)), 64);
     const size_t ring = ring_bytes(), window = window_bytes(), rows = row_lane_bytes();
     const Lane l{reinterpret_cast<I*>(p), m_ + k_ - 1, padded_, reinterpret_cast<I**>(p + ring),
                  p + ring + window, p + ring + window + rows, false};
@@ -472,9 +474,7 @@ Status filter(const S* src, int srcStep, S* dst, int dstStep, ImageSize roi, con
   if (hd.k < 3 || hd.k % 2 == 0) return StatusBadArgument;
   if (!mode_ok(hd.border)) return StatusBorder;
   // A three-channel constant is read only where a constant is generated.
-  const int mode = hd.border & ~0xF0;
-  if (C == 3 && value == nullptr && mode == BorderConst && (hd.border & 0xF0) != 0xF0)
-    return StatusNullPointer;
+  ZUV_TRY(check::border_value<C>(value, hd.border));
   const void* taps = reinterpret_cast<const uint8_t*>(spec) + tap_offset(spec, hd.dataType);
   Runner<S, C>(src, srcStep, dst, dstStep, roi, hd.border, value, hd, taps, buffer,
                layout<S, C>(roi, hd.k, owncvGetMaxNumThreads()))
