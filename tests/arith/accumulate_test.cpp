@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <limits>
-#include <type_traits>
 #include <random>
 #include <vector>
 
@@ -180,18 +179,11 @@ TEST(Accumulate, MaskedMembersLeaveUnselectedPixelsUnwritten) {
     float* acc = reinterpret_cast<float*>(static_cast<uint8_t*>(map) + page) - writable;
     for (int x = 0; x < w; ++x) acc[x] = float(x);
     ASSERT_EQ(mprotect(static_cast<uint8_t*>(map) + page, page, PROT_READ), 0);
-    std::vector<uint8_t> m8(size_t(w), 0), s8(size_t(w), 5);
-    std::vector<uint16_t> s16(size_t(w), 5);
-    std::vector<float> s32(size_t(w), 5.f);
+    std::vector<uint8_t> m8(size_t(w), 0);
+    const std::vector<float> source(size_t(w), 5.f);  // read as the row of every source type
     for (int x = 0; x < writable; ++x) m8[size_t(x)] = uint8_t(x % 3 ? 1 + x : 0);
     const ImageSize roi{w, 1};
-    const auto src = [&](auto* tag) {
-      using T = std::remove_pointer_t<decltype(tag)>;
-      if constexpr (std::is_same_v<T, uint8_t>) return s8.data();
-      else if constexpr (std::is_same_v<T, uint16_t>) return s16.data();
-      else return s32.data();
-    };
-#define ARGS(T) src(static_cast<T*>(nullptr)), int(w * sizeof(T))
+#define ARGS(T) reinterpret_cast<const T*>(source.data()), int(w * sizeof(T))
 #define MA m8.data(), w, acc, w * 4, roi
 #define X(name, op, T) EXPECT_EQ(name(ARGS(T), MA), StatusOk) << #name;
     ZUV_ACC1M_TABLE(X)
