@@ -183,8 +183,6 @@ void register_all() {
         benchmark::RegisterBenchmark(("SepFilter/32f" + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           bench_cv<float>(st, w, h, k, threads, CV_32F);
         })->Unit(benchmark::kMillisecond)->UseRealTime();
-#endif
-#ifdef ZUV_HAVE_OPENCV
         benchmark::RegisterBenchmark(("SepFilter/8u16s8u" + tail + "/opencv").c_str(), [=](benchmark::State& st) {
           bench_cv<uint8_t>(st, w, h, k, threads, CV_8U);
         })->Unit(benchmark::kMillisecond)->UseRealTime();
