@@ -9,8 +9,10 @@
 //   rectangle  a column pass (direct for short windows, otherwise the block
 //              method: running extrema forward and backward inside blocks of
 //              the window height) followed by a row pass (direct for short
-//              windows, otherwise extrema over spans of 4, 16, 64, ... pixels
-//              and one final step that joins a few overlapping spans);
+//              windows; single-channel integer windows up to 31 pixels in one
+//              pass that doubles windows of 4 in registers; otherwise extrema
+//              over spans of 4, 16, 64, ... pixels and one final step that
+//              joins a few overlapping spans);
 //   other      each mask row is cut into runs of consecutive members; each
 //              source row gets the doubling tables of its extended copy, and an
 //              output pixel is the extremum of two table entries per run;
@@ -43,6 +45,12 @@ constexpr int32_t kFlagFilled = 2, kFlagEmpty = 4, kFlagTrimmable = 8;
 // (columns) or spans of growing length (rows).
 constexpr int kDirectRows = 7;
 constexpr int kDirectCols = 8;
+// Row windows of 9 to 31 pixels on single-channel integer rows (where the
+// extremum does not depend on the order of the terms) run as one doubling pass.
+template <class T>
+constexpr bool doubles(int w, int s) {
+  return std::is_integral_v<T> && s == 1 && w > kDirectCols && w < 32;
+}
 // Ellipses with more distinct row widths run as row runs.
 constexpr int kMaxBands = 32;
 
@@ -431,8 +439,92 @@ static void window_steps(const T* v, T* out, int n, int s) {
   window_fixed<T, kMax, W>(v, out, n, s);
 }
 
+// c0 advanced by S dwords (0 <= S <= 16), the dwords past its end from c1.
+template <int S>
+static inline __m512i dword_shift(__m512i c0, __m512i c1) {
+  if constexpr (S == 0) return c0;
+  else if constexpr (S == 16) return c1;
+  else return _mm512_alignr_epi32(c1, c0, S);
+}
+
+// c0 advanced by B bytes (0 <= B <= 64), the bytes past its end from c1.
+template <int B>
+static inline __m512i byte_shift(__m512i c0, __m512i c1) {
+  constexpr int q = B / 16, r = B % 16;
+  const __m512i lo = dword_shift<4 * q>(c0, c1);
+  if constexpr (r == 0) return lo;
+  else return _mm512_alignr_epi8(dword_shift<4 * q + 4>(c0, c1), lo, r);
+}
+
+// Level L of the doubling pipeline: t is the newest vector of level L - 1 and
+// last[L - 1] the one before it; their join over 4 * 2^(L-1) pixels is the
+// newest vector of level L.
+template <class T, bool kMax, int L, int K>
+static inline __m512i climb(__m512i t, __m512i* last) {
+  if constexpr (L > K) {
+    return t;
+  } else {
+    const __m512i up = vpick<T, kMax>(last[L - 1], dword_shift<(1 << (L - 1)) * int(sizeof(T))>(last[L - 1], t));
+    last[L - 1] = t;
+    return climb<T, kMax, L + 1, K>(up, last);
+  }
+}
+
+// out[i] = extremum of v[i .. i + w - 1] for w = 4 * 2^K + FB / sizeof(T),
+// v holding `avail` >= n + w - 1 elements: windows of 4 from four loads,
+// doubled K times with dword shifts of vectors already computed, then joined
+// with the same windows FB bytes on. Each level needs the next vector of the
+// level below, so the levels form a pipeline the stores trail by K (+ 1)
+// vectors; past `avail` the loads are masked, and those lanes reach only
+// outputs past n. out must not overlap v.
+template <class T, bool kMax, int K, int FB>
+static void window_doubling(const T* v, T* out, int n, int avail) {
+  constexpr int kL = kLanes<T>;
+  constexpr int kLag = K + (FB > 0 ? 1 : 0);
+  __m512i last[K + 1];
+  for (auto& l : last) l = _mm512_setzero_si512();
+  const int nv = (n + kL - 1) / kL;
+  for (int j = 0; j < nv + kLag; ++j) {
+    const int x = j * kL;
+    const T* p = v + x;
+    __m512i t;
+    if (x + kL + 3 <= avail) {
+      t = vpick<T, kMax>(vpick<T, kMax>(ld(p), ld(p + 1)), vpick<T, kMax>(ld(p + 2), ld(p + 3)));
+    } else {
+      const int a = avail - x;
+      t = vpick<T, kMax>(vpick<T, kMax>(ldn(p, std::max(a, 0)), ldn(p + 1, std::max(a - 1, 0))),
+                         vpick<T, kMax>(ldn(p + 2, std::max(a - 2, 0)), ldn(p + 3, std::max(a - 3, 0))));
+    }
+    t = climb<T, kMax, 1, K>(t, last);
+    if constexpr (FB > 0) {
+      const __m512i o = vpick<T, kMax>(last[K], byte_shift<FB>(last[K], t));
+      last[K] = t;
+      t = o;
+    }
+    if (j < kLag) continue;
+    const int xo = x - kLag * kL;
+    if (xo + kL <= n) st(out + xo, t);
+    else stn(out + xo, t, n - xo);
+  }
+}
+
+// Picks the instance for w = 4 * 2^K + fb / sizeof(T).
+template <class T, bool kMax, int K, int FB = 0>
+static void doubling_by(int fb, const T* v, T* out, int n, int avail) {
+  if constexpr (FB < (4 << K) * int(sizeof(T))) {
+    if (fb == FB) return window_doubling<T, kMax, K, FB>(v, out, n, avail);
+    doubling_by<T, kMax, K, FB + int(sizeof(T))>(fb, v, out, n, avail);
+  }
+}
+
 template <class T, bool kMax>
 static void window(const T* v, T* out, int n, int w, int s) {
+  if constexpr (std::is_integral_v<T>) {
+    if (doubles<T>(w, s)) {
+      if (w < 16) return doubling_by<T, kMax, 1>((w - 8) * int(sizeof(T)), v, out, n, n + w - 1);
+      return doubling_by<T, kMax, 2>((w - 16) * int(sizeof(T)), v, out, n, n + w - 1);
+    }
+  }
   switch (w) {
     case 2: return window_fixed<T, kMax, 2>(v, out, n, s);
     case 3: return window_steps<T, kMax, 3>(v, out, n, s);
@@ -495,12 +587,6 @@ static void offsets_fixed(const T* a, const int* o, T* out, int n) {
 
 // Union of a[x + j * D dwords] for j < M: every term is a dword shift of
 // two vectors already loaded (valignd with an immediate count).
-template <int S>
-static inline __m512i dword_shift(__m512i c0, __m512i c1) {
-  if constexpr (S == 0) return c0;
-  else return _mm512_alignr_epi32(c1, c0, S);
-}
-
 template <class T, bool kMax, int M, int D, int J = 1>
 static inline __m512i union_dwords(__m512i acc, __m512i c0, __m512i c1) {
   if constexpr (J >= M) return acc;
@@ -974,7 +1060,7 @@ void run_rect(const ReplPart& st, Rows<T, C>& rows, Sink<T, C>& sink, const Fram
     fill_sides<T, C>(vr, f, value);
     T* v = vr + (v0 - vrow);
     T* out = sink.row(y);
-    if (rw <= kDirectCols) {
+    if (rw <= kDirectCols || doubles<T>(rw, C)) {
       k.window(v, out, n, rw, C);
     } else {
       // Windows of 4 or 5 pixels in place (where their shifts stay inside

@@ -53,6 +53,7 @@ inline std::vector<Mask> test_masks(std::mt19937& rng) {
           Mask::rect(1, 3), Mask::rect(2, 2), Mask::rect(4, 6), Mask::offcentre(), Mask::ellipse(5, 5),
           Mask::ellipse(7, 9), Mask::random(4, 3, rng), Mask::random(6, 5, rng), Mask::random(1, 7, rng),
           Mask::rect(21, 1), Mask::rect(1, 13), Mask::rect(9, 9), Mask::rect(17, 3), Mask::rect(11, 11),
+          Mask::rect(16, 1), Mask::rect(31, 2),
           Mask::of(3, 3, "corner", [](int x, int y) { return x == 2 && y == 2; }),  // a pure shift
           // Members only right of / below the anchor; rectangles far from it (block method, spans).
           Mask::of(7, 3, "right", [](int x, int y) { return (y == 2 && x >= 5) || (y == 1 && x == 6); }),
