@@ -477,6 +477,30 @@ static inline __m512i climb(__m512i t, __m512i* last) {
 // level below, so the levels form a pipeline the stores trail by K (+ 1)
 // vectors; past `avail` the loads are masked, and those lanes reach only
 // outputs past n. out must not overlap v.
+template <class T, bool kMax>
+static inline __m512i window4(const T* p) {
+  return vpick<T, kMax>(vpick<T, kMax>(ld(p), ld(p + 1)), vpick<T, kMax>(ld(p + 2), ld(p + 3)));
+}
+// The same from the first a elements at p (a may be 0 or less).
+template <class T, bool kMax>
+static inline __m512i window4n(const T* p, int a) {
+  return vpick<T, kMax>(vpick<T, kMax>(ldn(p, std::max(a, 0)), ldn(p + 1, std::max(a - 1, 0))),
+                        vpick<T, kMax>(ldn(p + 2, std::max(a - 2, 0)), ldn(p + 3, std::max(a - 3, 0))));
+}
+
+// Feeds the windows of 4 of one load vector into the pipeline; returns the
+// output vector kLag vectors back.
+template <class T, bool kMax, int K, int FB>
+static inline __m512i feed(__m512i t, __m512i* last) {
+  t = climb<T, kMax, 1, K>(t, last);
+  if constexpr (FB > 0) {
+    const __m512i o = vpick<T, kMax>(last[K], byte_shift<FB>(last[K], t));
+    last[K] = t;
+    t = o;
+  }
+  return t;
+}
+
 template <class T, bool kMax, int K, int FB>
 static void window_doubling(const T* v, T* out, int n, int avail) {
   constexpr int kL = kLanes<T>;
@@ -484,25 +508,18 @@ static void window_doubling(const T* v, T* out, int n, int avail) {
   __m512i last[K + 1];
   for (auto& l : last) l = _mm512_setzero_si512();
   const int nv = (n + kL - 1) / kL;
-  for (int j = 0; j < nv + kLag; ++j) {
-    const int x = j * kL;
-    const T* p = v + x;
-    __m512i t;
-    if (x + kL + 3 <= avail) {
-      t = vpick<T, kMax>(vpick<T, kMax>(ld(p), ld(p + 1)), vpick<T, kMax>(ld(p + 2), ld(p + 3)));
-    } else {
-      const int a = avail - x;
-      t = vpick<T, kMax>(vpick<T, kMax>(ldn(p, std::max(a, 0)), ldn(p + 1, std::max(a - 1, 0))),
-                         vpick<T, kMax>(ldn(p + 2, std::max(a - 2, 0)), ldn(p + 3, std::max(a - 3, 0))));
-    }
-    t = climb<T, kMax, 1, K>(t, last);
-    if constexpr (FB > 0) {
-      const __m512i o = vpick<T, kMax>(last[K], byte_shift<FB>(last[K], t));
-      last[K] = t;
-      t = o;
-    }
-    if (j < kLag) continue;
-    const int xo = x - kLag * kL;
+  // Load vectors j < jLoad are whole; so are the output vectors below n / kL.
+  const int jLoad = avail >= kL + 3 ? (avail - kL - 3) / kL + 1 : 0;
+  const int jFull = std::min(jLoad, n / kL + kLag);
+  auto load = [&](int j) {
+    return j < jLoad ? window4<T, kMax>(v + j * kL) : window4n<T, kMax>(v + j * kL, avail - j * kL);
+  };
+  int j = 0;
+  for (; j < kLag; ++j) feed<T, kMax, K, FB>(load(j), last);
+  for (; j < jFull; ++j) st(out + (j - kLag) * kL, feed<T, kMax, K, FB>(window4<T, kMax>(v + j * kL), last));
+  for (; j < nv + kLag; ++j) {
+    const int xo = (j - kLag) * kL;
+    const __m512i t = feed<T, kMax, K, FB>(load(j), last);
     if (xo + kL <= n) st(out + xo, t);
     else stn(out + xo, t, n - xo);
   }
