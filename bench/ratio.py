@@ -2,21 +2,23 @@
 # SPDX-License-Identifier: BSD-3-Clause
 """Reads Google Benchmark JSON files and prints, for every case "X/opencv",
 OpenCV's time, ours (case "X", and every variant "X/<how>" of it) and the
-speed-up (OpenCV time / our time)."""
+speed-up (OpenCV time / our time). With repetitions, medians are compared."""
 import json
 import sys
 
 
 def main(paths):
-    times = {}
+    times, medians = {}, {}
     for path in paths:
         with open(path) as f:
             for b in json.load(f).get("benchmarks", []):
-                if b.get("run_type", "iteration") == "iteration":
-                    name = b["name"]
+                kind = b.get("run_type", "iteration")
+                if kind == "iteration" or b.get("aggregate_name") == "median":
+                    name = b.get("run_name", b["name"])
                     if name.endswith("/real_time"):
                         name = name[: -len("/real_time")]
-                    times[name] = b["real_time"]
+                    (times if kind == "iteration" else medians)[name] = b["real_time"]
+    times.update(medians)  # with repetitions, the median of each case
     rows = []
     for name, t_cv in sorted(times.items()):
         if name.endswith("/opencv"):
