@@ -483,7 +483,7 @@ static inline __m512i window4(const T* p) {
 }
 // The same from the first a elements at p (a may be 0 or less).
 template <class T, bool kMax>
-static inline __m512i window4n(const T* p, int a) {
+static ZUV_INLINE __m512i window4n(const T* p, int a) {
   return vpick<T, kMax>(vpick<T, kMax>(ldn(p, std::max(a, 0)), ldn(p + 1, std::max(a - 1, 0))),
                         vpick<T, kMax>(ldn(p + 2, std::max(a - 2, 0)), ldn(p + 3, std::max(a - 3, 0))));
 }
@@ -511,8 +511,11 @@ static void window_doubling(const T* v, T* out, int n, int avail) {
   // Load vectors j < jLoad are whole; so are the output vectors below n / kL.
   const int jLoad = avail >= kL + 3 ? (avail - kL - 3) / kL + 1 : 0;
   const int jFull = std::min(jLoad, n / kL + kLag);
+  // Vectors wholly past `avail` reach only outputs past n: any value will do.
   auto load = [&](int j) {
-    return j < jLoad ? window4<T, kMax>(v + j * kL) : window4n<T, kMax>(v + j * kL, avail - j * kL);
+    if (j < jLoad) return window4<T, kMax>(v + j * kL);
+    if (j * kL < avail) return window4n<T, kMax>(v + j * kL, avail - j * kL);
+    return _mm512_setzero_si512();
   };
   int j = 0;
   for (; j < kLag; ++j) feed<T, kMax, K, FB>(load(j), last);
