@@ -470,26 +470,21 @@ static inline __m512i climb(__m512i t, __m512i* last) {
   }
 }
 
-// out[i] = extremum of v[i .. i + w - 1] for w = 4 * 2^K + FB / sizeof(T),
-// v holding `avail` >= n + w - 1 elements: windows of 4 from four loads,
-// doubled K times with dword shifts of vectors already computed, then joined
-// with the same windows FB bytes on. Each level needs the next vector of the
-// level below, so the levels form a pipeline the stores trail by K (+ 1)
-// vectors; past `avail` the loads are masked, and those lanes reach only
-// outputs past n. out must not overlap v.
+// Lane i: the extremum of p[i .. i + 3].
 template <class T, bool kMax>
 static inline __m512i window4(const T* p) {
   return vpick<T, kMax>(vpick<T, kMax>(ld(p), ld(p + 1)), vpick<T, kMax>(ld(p + 2), ld(p + 3)));
 }
-// The same from the first a elements at p (a may be 0 or less).
+// The same reading only the first a (> 0) elements from p; the lanes that
+// would need more hold other values.
 template <class T, bool kMax>
 static ZUV_INLINE __m512i window4n(const T* p, int a) {
-  return vpick<T, kMax>(vpick<T, kMax>(ldn(p, std::max(a, 0)), ldn(p + 1, std::max(a - 1, 0))),
+  return vpick<T, kMax>(vpick<T, kMax>(ldn(p, a), ldn(p + 1, std::max(a - 1, 0))),
                         vpick<T, kMax>(ldn(p + 2, std::max(a - 2, 0)), ldn(p + 3, std::max(a - 3, 0))));
 }
 
 // Feeds the windows of 4 of one load vector into the pipeline; returns the
-// output vector kLag vectors back.
+// output vector K (+ 1 when FB > 0) load vectors back.
 template <class T, bool kMax, int K, int FB>
 static inline __m512i feed(__m512i t, __m512i* last) {
   t = climb<T, kMax, 1, K>(t, last);
@@ -501,6 +496,13 @@ static inline __m512i feed(__m512i t, __m512i* last) {
   return t;
 }
 
+// out[i] = extremum of v[i .. i + w - 1] for w = 4 * 2^K + FB / sizeof(T),
+// v holding `avail` >= n + w - 1 elements: windows of 4 from four loads,
+// doubled K times with dword shifts of vectors already computed, then joined
+// with the same windows FB bytes on. Each level needs the next vector of the
+// level below, so the levels form a pipeline the stores trail by K (+ 1)
+// vectors; past `avail` the loads are masked, and those lanes reach only
+// outputs past n. out must not overlap v.
 template <class T, bool kMax, int K, int FB>
 static void window_doubling(const T* v, T* out, int n, int avail) {
   constexpr int kL = kLanes<T>;
