@@ -53,12 +53,12 @@ constexpr int data_type() {
 // Pipeline buffer bytes of the type pair for the block region (exact).
 template <class S, int C>
 uint64_t row_bytes(ImageSize r, int k, int t) {
-  return uint64_t(pipeline::row_buffer_size<S, inter_t<S>, C, false, uint64_t>(r, k, t));
+  return pipeline::row_buffer_size<S, inter_t<S>, C, false, uint64_t>(r, k, t);
 }
 template <class S, int C>
 uint64_t col_bytes(ImageSize r, int k, int t) {
   using I = inter_t<S>;
-  return uint64_t(pipeline::column_buffer_size<I, S, C, false, uint64_t>(r, k, t));
+  return pipeline::column_buffer_size<I, S, C, false, uint64_t>(r, k, t);
 }
 
 // The work buffer, area by area in the order it is laid out, in exact byte
