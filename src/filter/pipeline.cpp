@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "core/border.h"
 #include "core/check.h"
@@ -53,6 +54,7 @@ struct Scale {
   bool unclamped;
   // Integer pair arithmetic may add rows j and k - 1 - j in 16 bits first:
   // the kernel is symmetric and those sums cannot leave the 16-bit range.
+  // Float rows: taps j and k - 1 - j have the same bits (shared products).
   bool sym;
   // Float results go out with non-temporal stores where a row starts on a
   // cache line (kStreamOut).
@@ -69,10 +71,12 @@ inline Scale make_scale(int divisor) {
   return s;
 }
 
+// Taps j and k - 1 - j have the same bits (for floats, -0 differs from +0
+// and a NaN matches only itself bit for bit).
 template <class T>
 bool symmetric(const T* K, int k) {
   for (int j = 0; j < k / 2; ++j)
-    if (K[j] != K[k - 1 - j]) return false;
+    if (std::memcmp(&K[j], &K[k - 1 - j], sizeof(T)) != 0) return false;
   return true;
 }
 
@@ -551,9 +555,86 @@ static inline void block_shift(const float* base, int stride, float* out, int i,
     _mm512_mask_storeu_ps(out + i + 16 * u, u == U - 1 ? last : __mmask16(0xFFFF), acc[u]);
 }
 
+// Lanes Sh .. Sh + 15 of the pair (lo, hi): one immediate-controlled
+// align, cheaper than a two-source permute.
+template <int Sh>
+static inline __m512 shift_ps(__m512 lo, __m512 hi) {
+  if constexpr (Sh == 0) return lo;
+  else if constexpr (Sh >= 16) return hi;
+  else return _mm512_castsi512_ps(_mm512_alignr_epi32(_mm512_castps_si512(hi), _mm512_castps_si512(lo), Sh));
+}
+
+// acc[u] += K[j] * (window of v[u], v[u + 1] shifted by j * SC), for
+// j = 1 .. KF - 1 in order.
+template <int KF, int SC, int U, int... J>
+static inline void add_taps(__m512 (&acc)[U], const __m512 (&v)[U + 1], const __m512 (&t)[KF],
+                            std::integer_sequence<int, J...>) {
+  auto tap = [&](auto jc) {
+    constexpr int j = decltype(jc)::value;
+    for (int u = 0; u < U; ++u) acc[u] = _mm512_add_ps(acc[u], _mm512_mul_ps(shift_ps<j * SC>(v[u], v[u + 1]), t[j]));
+  };
+  (tap(std::integral_constant<int, J + 1>{}), ...);
+}
+
+// The same sums for a kernel whose taps j and KF - 1 - j have the same bits:
+// P[m] holds tap m times the source vectors, and tap j takes the shifted
+// window of P[min(j, KF - 1 - j)], the very product it would form itself.
+template <int KF, int SC, int U, int H, int... J>
+static inline void add_products(__m512 (&acc)[U], const __m512 (&P)[H][U + 1], std::integer_sequence<int, J...>) {
+  auto tap = [&](auto jc) {
+    constexpr int j = decltype(jc)::value;
+    constexpr int m = j < KF - 1 - j ? j : KF - 1 - j;
+    for (int u = 0; u < U; ++u) acc[u] = _mm512_add_ps(acc[u], shift_ps<j * SC>(P[m][u], P[m][u + 1]));
+  };
+  (tap(std::integral_constant<int, J + 1>{}), ...);
+}
+
+// The body of dot_shift_fixed for a fixed kernel size and element stride
+// (1 or 3): taps in registers for the whole row; each source vector is
+// loaded once and carried into the next block (with kSym, its products).
+// Returns the outputs done.
+template <int KF, int SC, bool kSym>
+static int shift_rows_fixed(const float* base, float* out, int n, int total, const float* K, bool stream) {
+  __m512 t[KF];
+  for (int j = 0; j < KF; ++j) t[j] = _mm512_set1_ps(K[j]);
+  // Four vectors a step for short kernels, two for long ones (registers).
+  constexpr int U = KF <= 5 ? 4 : 2;
+  constexpr int H = kSym ? KF / 2 + 1 : 1;  // distinct taps
+  int i = 0;
+  if (n < 16 * U) return 0;
+  __m512 v0 = _mm512_loadu_ps(base), p0[H];
+  if constexpr (kSym)
+    for (int m = 0; m < H; ++m) p0[m] = _mm512_mul_ps(v0, t[m]);
+  for (; i + 16 * U <= n; i += 16 * U) {
+    const float* p = base + i;
+    const int left = total - (i + 16 * U);
+    __m512 v[U + 1];
+    v[0] = v0;
+    for (int u = 1; u < U; ++u) v[u] = _mm512_loadu_ps(p + 16 * u);
+    v[U] = _mm512_maskz_loadu_ps(simd::mask16(left > 0 ? left : 0), p + 16 * U);
+    __m512 acc[U];
+    if constexpr (kSym) {
+      __m512 P[H][U + 1];
+      for (int m = 0; m < H; ++m) {
+        P[m][0] = p0[m];
+        for (int u = 1; u <= U; ++u) P[m][u] = _mm512_mul_ps(v[u], t[m]);
+        p0[m] = P[m][U];
+      }
+      for (int u = 0; u < U; ++u) acc[u] = P[0][u];
+      add_products<KF, SC, U>(acc, P, std::make_integer_sequence<int, KF - 1>{});
+    } else {
+      for (int u = 0; u < U; ++u) acc[u] = _mm512_mul_ps(v[u], t[0]);
+      add_taps<KF, SC, U>(acc, v, t, std::make_integer_sequence<int, KF - 1>{});
+    }
+    for (int u = 0; u < U; ++u) store_f32(out + i + 16 * u, 0xFFFF, acc[u], stream);
+    v0 = v[U];
+  }
+  return i;
+}
+
 template <int KF>
 static void dot_shift_fixed(const float* base, int stride, float* out, int n, const float* K, int k,
-                            bool stream = false) {
+                            bool stream = false, bool sym = false) {
   if (stream) {
     // Outputs before the first cache line boundary are stored as usual; from
     // there on whole vectors are streamed (a row of floats that are not
@@ -568,36 +649,15 @@ static void dot_shift_fixed(const float* base, int stride, float* out, int n, co
   }
   const int total = n + (k - 1) * stride;
   int i = 0;
+  // Strides are channel counts: 1, or 3 for kernels of at most 6 taps.
   if constexpr (KF > 0) {
-    // Taps and permute indices in registers for the whole row; each source
-    // vector is loaded once and carried into the next block.
-    __m512 t[KF];
-    __m512i idx[KF];
-    const __m512i iota = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    for (int j = 0; j < KF; ++j) {
-      t[j] = _mm512_set1_ps(K[j]);
-      idx[j] = _mm512_add_epi32(iota, _mm512_set1_epi32(j * stride));
-    }
-    // Four vectors a step for short kernels, two for long ones (registers).
-    constexpr int U = KF <= 5 ? 4 : 2;
-    if (n >= 16 * U) {
-      __m512 v0 = _mm512_loadu_ps(base);
-      for (; i + 16 * U <= n; i += 16 * U) {
-        const float* p = base + i;
-        const int left = total - (i + 16 * U);
-        __m512 v[U + 1];
-        v[0] = v0;
-        for (int u = 1; u < U; ++u) v[u] = _mm512_loadu_ps(p + 16 * u);
-        v[U] = _mm512_maskz_loadu_ps(simd::mask16(left > 0 ? left : 0), p + 16 * U);
-        __m512 acc[U];
-        for (int u = 0; u < U; ++u) acc[u] = _mm512_mul_ps(v[u], t[0]);
-        for (int j = 1; j < KF; ++j)
-          for (int u = 0; u < U; ++u)
-            acc[u] = _mm512_add_ps(acc[u], _mm512_mul_ps(_mm512_permutex2var_ps(v[u], idx[j], v[u + 1]), t[j]));
-        for (int u = 0; u < U; ++u) store_f32(out + i + 16 * u, 0xFFFF, acc[u], stream);
-        v0 = v[U];
-      }
-    }
+    auto run = [&](auto sc) {
+      constexpr int SC = sc();
+      i = sym ? shift_rows_fixed<KF, SC, true>(base, out, n, total, K, stream)
+              : shift_rows_fixed<KF, SC, false>(base, out, n, total, K, stream);
+    };
+    if (stride == 1) run(std::integral_constant<int, 1>{});
+    else if constexpr (KF <= 5) run(std::integral_constant<int, 3>{});
   }
   for (; i + 64 <= n; i += 64) block_shift<KF, 4>(base, stride, out, i, total - i, __mmask16(0xFFFF), K, k);
   for (; i < n; i += 16) block_shift<KF, 1>(base, stride, out, i, total - i, simd::mask16(n - i), K, k);
@@ -614,7 +674,7 @@ static void dot_f32(Src src, float* out, int n, const float* K, int k, Scale sc)
     constexpr int KB = KF <= 5 ? KF : 0;
     if constexpr (std::is_same_v<Src, Strided<float>>) {
       if ((k - 1) * src.stride <= 16)
-        return dot_shift_fixed<KF>(src.base, int(src.stride), out, n, K, k, sc.stream);
+        return dot_shift_fixed<KF>(src.base, int(src.stride), out, n, K, k, sc.stream, sc.sym);
     } else if constexpr (KF > 0) {
       if (lines_aligned(src.rows, k)) return col_f32<KF>(src.rows, out, n, K, sc.stream);
     }
@@ -869,6 +929,8 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
   Scale sc = make_scale(divisor);
   // Two 8-bit pixels always add within 16 bits.
   if constexpr (std::is_same_v<S, uint8_t>) sc.sym = symmetric(kernel, k);
+  // Float rows of a symmetric kernel share each product between two taps.
+  if constexpr (std::is_same_v<S, float>) sc.sym = symmetric(kernel, k);
   const RowBorder<S> b = resolve_border(border, borderValue, roi.width);
   const int w = roi.width, h = roi.height;
   const int64_t workBytes = round32(work_elems<C>(k) * int64_t(sizeof(S)));

@@ -341,6 +341,15 @@ TEST(Pipeline, RoundingSaturationAndContractEdges) {
   ASSERT_EQ(zuviFilterRowBorderPipeline_16s_C1R(x, 8, orow, {4, 1}, K, 3, 2, BorderConst, 1000, 1, buf.data()), StatusOk);
   EXPECT_EQ(out[3], 2 + 30 + 400);
   EXPECT_EQ(out[0], 1000 + 10000 + 100);
+  // Taps equal but for the sign of zero keep their own products: (-0 + -0) + +0 = +0.
+  const std::vector<float> fones(200, 1.f);
+  std::vector<float> fout(200, -1.f);
+  float* frow[1] = {fout.data()};
+  const float zeros[3] = {-0.f, -0.f, 0.f};
+  ASSERT_EQ(zuviFilterRowBorderPipeline_32f_C1R(fones.data(), 800, frow, {200, 1}, zeros, 3, 1, BorderRepl,
+                                                buf.data(), 0.f),
+            StatusOk);
+  for (float v : fout) ASSERT_TRUE(v == 0.f && !std::signbit(v));
   // Height 1 and k = 5 read exactly five rows: the rows end at guard pages and
   // a sixth pointer would be null.
   std::vector<std::unique_ptr<GuardedImage<int16_t>>> imgs;
