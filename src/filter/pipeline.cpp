@@ -473,12 +473,12 @@ inline bool lines_aligned(const float* const* rows, int count) {
 }
 
 template <int KF>
-static void col_f32(const float* const* rows, float* out, int n, const float* K, bool stream) {
+static void col_f32(const float* const* rows, float* out, int n, const float* K, bool stream, int x0 = 0) {
   __m512 t[KF];
   const float* r[KF];
   for (int j = 0; j < KF; ++j) {
     t[j] = _mm512_set1_ps(K[j]);
-    r[j] = rows[j];
+    r[j] = rows[j] + x0;
   }
   int i = 0;
   for (; i + 64 <= n; i += 64) {
@@ -503,6 +503,27 @@ static void col_f32(const float* const* rows, float* out, int n, const float* K,
     for (int j = 1; j < KF; ++j) a = _mm512_add_ps(a, _mm512_mul_ps(_mm512_maskz_loadu_ps(m, r[j] + i), t[j]));
     store_f32(out + i, m, a, stream);
   }
+}
+
+// Float column rows of 7, 9 or 11 taps in strips of kColStrip elements: the
+// k + 1 row pieces of a strip stay in L1 from one output row to the next,
+// where whole rows of a wide image would not. (At 5 taps and fewer whole rows
+// fit, and strips cost more than they save on rows coming from memory.)
+// Returns false (nothing done) unless the rows are wider than a strip and
+// start on cache lines.
+constexpr int kColStrip = 512;
+static bool col_f32_strips(const float* const* rows, float* dst, int dstStep, int count, int n, const float* K,
+                           int k, bool stream) {
+  if (k < 7 || k > 11 || !(k & 1) || n <= kColStrip || !lines_aligned(rows, count + k - 1)) return false;
+  by_size<true>(k, [&](auto kf) {
+    constexpr int KF = kf();
+    if constexpr (KF > 0)
+      for (int x0 = 0; x0 < n; x0 += kColStrip) {
+        const int len = n - x0 < kColStrip ? n - x0 : kColStrip;
+        for (int y = 0; y < count; ++y) col_f32<KF>(rows + y, row_at(dst, dstStep, y) + x0, len, K, stream, x0);
+      }
+  });
+  return true;
 }
 
 template <Arith A, int KF, class S, class D, class Src>
@@ -847,6 +868,9 @@ template <Arith A, class S, class D>
 void column_rows(bool vec, const S* const* rows, D* dst, int dstStep, int count, int n,
                  const ktap_t<A>* K, int k, Scale sc) {
   int y = 0;
+  if constexpr (A == Arith::Float) {
+    if (vec && avx512::col_f32_strips(rows, dst, dstStep, count, n, K, k, sc.stream)) return;
+  }
   if constexpr (A != Arith::Low) {
     // (A symmetric kernel does fewer multiplies per row than two rows share.)
     if (vec && !sc.sym)
