@@ -710,6 +710,65 @@ static void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
   else by_size<false>(k, [&](auto KF) { dot_fixed<A, KF(), S>(src, out, n, K, k, sc); });
 }
 
+// The ends of a float row of one channel (at least 32 pixels wide) for a
+// fixed kernel: the border-extended windows are built in registers from the
+// first or last 32 pixels (mode BorderConst, BorderRepl or BorderMirror, or
+// read from memory on an in-memory side), so the few end outputs need no
+// work area. Lane i of the left window is pixel i - a; of the right window,
+// pixel w - (KF - 1) + i. Only the pixels the outputs need are read outside
+// the row.
+template <int KF>
+static inline void end_f32(const float* row, float* out, int w, const float* K, int a, bool right, int mode,
+                           bool inMem, float value) {
+  const int count = right ? KF - 1 - a : a;  // outputs
+  const int need = count + KF - 1;            // window pixels they use
+  const int first = right ? w - (KF - 1) : -a;
+  const int base = right ? w - 32 : 0;  // x, y: pixels base .. base + 31
+  const __m512 x = _mm512_loadu_ps(row + base), y = _mm512_loadu_ps(row + base + 16);
+  const __m512i iota = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m512i last = _mm512_set1_epi32(w - 1), zero = _mm512_setzero_si512();
+  __m512 e[2];
+  for (int h = 0; h < 2; ++h) {
+    const __m512i p = _mm512_add_epi32(iota, _mm512_set1_epi32(first + 16 * h));
+    const __mmask16 beyond = right ? _mm512_cmpgt_epi32_mask(p, last) : _mm512_cmplt_epi32_mask(p, zero);
+    // Source pixel of each lane: itself inside the row; the edge or the
+    // mirror image outside (the mirror is within the 32 pixels: a < 16).
+    __m512i q = p;
+    if (mode == BorderMirror)
+      q = right ? _mm512_mask_sub_epi32(p, beyond, _mm512_add_epi32(last, last), p) : _mm512_abs_epi32(p);
+    else q = right ? _mm512_min_epi32(p, last) : _mm512_max_epi32(p, zero);
+    __m512 v = _mm512_permutex2var_ps(x, _mm512_sub_epi32(q, _mm512_set1_epi32(base)), y);
+    const int left = need - 16 * h;
+    const __mmask16 needed = simd::mask16(left < 0 ? 0 : left) & beyond;
+    if (inMem) v = _mm512_mask_loadu_ps(v, needed, row + first + 16 * h);
+    else if (mode == BorderConst) v = _mm512_mask_mov_ps(v, beyond, _mm512_set1_ps(value));
+    e[h] = v;
+  }
+  __m512 t[KF];
+  for (int j = 0; j < KF; ++j) t[j] = _mm512_set1_ps(K[j]);
+  __m512 acc[1] = {_mm512_mul_ps(e[0], t[0])};
+  add_taps<KF, 1, 1>(acc, e, t, std::make_integer_sequence<int, KF - 1>{});
+  _mm512_mask_storeu_ps(out + (right ? w - count : 0), simd::mask16(count), acc[0]);
+}
+
+// A float row of one channel, at least 32 pixels wide, for the odd kernel
+// sizes 3 to 11: both ends from end_f32, the interior straight from the
+// source. Returns false (nothing done) for other sizes.
+static bool row_f32(const float* row, float* out, int w, const float* K, int k, int a, int mode, bool inLeft,
+                    bool inRight, float value, Scale sc) {
+  bool done = false;
+  by_size<true>(k, [&](auto kf) {
+    constexpr int KF = kf();
+    if constexpr (KF > 0) {
+      if (a > 0) end_f32<KF>(row, out, w, K, a, false, mode, inLeft, value);
+      dot_shift_fixed<KF>(row, 1, out + a, w - (KF - 1), K, KF, sc.stream, sc.sym);
+      if (KF - 1 - a > 0) end_f32<KF>(row, out, w, K, a, true, mode, inRight, value);
+      done = true;
+    }
+  });
+  return done;
+}
+
 // Two consecutive column outputs share k - 1 of their source rows: each row
 // is loaded once and feeds both sums (each still summed in tap order).
 template <Arith A, int KF, int U, class S, class D>
@@ -842,10 +901,15 @@ inline void dot(bool vec, Src src, D* out, int n, const ktap_t<A>* K, int k, Sca
 }
 
 // One row: outputs [0, xl) and [xr, w) through the work area, the interior
-// [xl, xr) straight from the source row.
+// [xl, xr) straight from the source row. (Float rows of one channel and an
+// odd kernel of up to 11 taps build their ends in registers instead.)
 template <Arith A, class S, class D, int C>
 void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k, int a,
                 const RowBorder<S>& b, S* work, Scale sc) {
+  if constexpr (A == Arith::Float && C == 1) {
+    if (vec && w >= 32 && avx512::row_f32(row, out, w, K, k, a, b.mode, b.inLeft, b.inRight, b.value, sc))
+      return;
+  }
   const int xl = a < w ? a : w;
   const int xr = w - (k - 1 - a) > xl ? w - (k - 1 - a) : xl;
   if (xl > 0) {
