@@ -464,8 +464,8 @@ static void pairs_two_fixed(const S* const* rows, D* out0, D* out1, int n, const
 // lines (every load then touches one line): taps and row pointers are copied
 // into locals first, so they stay in registers across the stores (which the
 // compiler must otherwise assume may change them), and four vectors are
-// summed in tap order at a time. Rows off the line grid go through
-// block32_two instead, which loads each row once for two outputs.
+// summed in tap order at a time (col_f32_two: two output rows from one load
+// of each row). Rows off the line grid go through block32_two instead.
 inline bool lines_aligned(const float* const* rows, int count) {
   uintptr_t bits = 0;
   for (int j = 0; j < count; ++j) bits |= reinterpret_cast<uintptr_t>(rows[j]);
@@ -524,6 +524,36 @@ static bool col_f32_strips(const float* const* rows, float* dst, int dstStep, in
       }
   });
   return true;
+}
+
+// col_f32 for outputs y and y + 1 at once: each of rows 0 .. KF is loaded
+// once for both sums; the last partial block goes through col_f32.
+template <int KF>
+static void col_f32_two(const float* const* rows, float* out0, float* out1, int n, const float* K, bool stream) {
+  __m512 t[KF];
+  const float* r[KF + 1];
+  for (int j = 0; j < KF; ++j) t[j] = _mm512_set1_ps(K[j]);
+  for (int j = 0; j <= KF; ++j) r[j] = rows[j];
+  constexpr int U = 4;
+  int i = 0;
+  for (; i + 16 * U <= n; i += 16 * U) {
+    __m512 a0[U], a1[U];
+    for (int u = 0; u < U; ++u) a0[u] = _mm512_mul_ps(_mm512_loadu_ps(r[0] + i + 16 * u), t[0]);
+    for (int j = 1; j <= KF; ++j)
+      for (int u = 0; u < U; ++u) {
+        const __m512 x = _mm512_loadu_ps(r[j] + i + 16 * u);
+        if (j < KF) a0[u] = _mm512_add_ps(a0[u], _mm512_mul_ps(x, t[j]));
+        a1[u] = j == 1 ? _mm512_mul_ps(x, t[0]) : _mm512_add_ps(a1[u], _mm512_mul_ps(x, t[j - 1]));
+      }
+    for (int u = 0; u < U; ++u) {
+      store_f32(out0 + i + 16 * u, 0xFFFF, a0[u], stream);
+      store_f32(out1 + i + 16 * u, 0xFFFF, a1[u], stream);
+    }
+  }
+  if (i < n) {
+    col_f32<KF>(rows, out0 + i, n - i, K, stream, i);
+    col_f32<KF>(rows + 1, out1 + i, n - i, K, stream, i);
+  }
 }
 
 template <Arith A, int KF, class S, class D, class Src>
@@ -831,11 +861,7 @@ static void dot_two(const S* const* rows, D* out0, D* out1, int n, const ktap_t<
     by_size<true>(k, [&](auto kf) {
       constexpr int KF = kf();
       if constexpr (KF > 0) {
-        if (lines_aligned(rows, k + 1)) {
-          col_f32<KF>(rows, out0, n, K, sc.stream);
-          col_f32<KF>(rows + 1, out1, n, K, sc.stream);
-          return;
-        }
+        if (lines_aligned(rows, k + 1)) return col_f32_two<KF>(rows, out0, out1, n, K, sc.stream);
       }
       dot_two_fixed<A, (KF <= 5 ? KF : 0), S>(rows, out0, out1, n, K, k, sc);
     });
