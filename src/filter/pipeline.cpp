@@ -117,7 +117,7 @@ namespace ref {
 
 // out[i] = sum_j K[j] * src(j)[i] for i in [0, n), with the variant's arithmetic.
 template <Arith A, class S, class D, class Src>
-void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, const Scale& sc) {
   for (int i = 0; i < n; ++i) {
     if constexpr (A == Arith::Float || A == Arith::Scaled16u) {
       float acc = K[0] * float(src(0)[i]);
@@ -202,7 +202,7 @@ static inline void store_f32(float* p, __mmask16 m, __m512 v, bool stream) {
 // KF is the kernel size when fixed at compile time (3 or 5), else 0.
 template <Arith A, int KF, int U, class S, class D, class Src>
 static inline void block32(Src src, D* out, int i, __mmask16 last, const ktap_t<A>* K, int kdyn,
-                           Scale sc) {
+                           const Scale& sc) {
   const int k = KF ? KF : kdyn;
   __m512 acc[U];
   {
@@ -233,7 +233,7 @@ static inline void block32(Src src, D* out, int i, __mmask16 last, const ktap_t<
 // Up to U vectors of 16 outputs of the unsigned 32-bit sums (16u rows).
 template <int KF, int U, class Src>
 static ZUV_INLINE void block_u32(Src src, uint16_t* out, int i, __mmask16 last, const uint16_t* K,
-                             int kdyn, Scale sc) {
+                             int kdyn, const Scale& sc) {
   const int k = KF ? KF : kdyn;
   __m512i acc[U];
   for (int u = 0; u < U; ++u) acc[u] = _mm512_setzero_si512();
@@ -256,7 +256,7 @@ static ZUV_INLINE void block_u32(Src src, uint16_t* out, int i, __mmask16 last, 
 // Up to U vectors of 32 outputs of the 16-bit (Low) arithmetic.
 template <int KF, int U, class Src>
 static ZUV_INLINE void block16(Src src, int16_t* out, int i, __mmask32 last, const int16_t* K, int kdyn,
-                           Scale sc) {
+                           const Scale& sc) {
   const int k = KF ? KF : kdyn;
   __m512i acc[U];
   for (int u = 0; u < U; ++u) acc[u] = _mm512_setzero_si512();
@@ -334,7 +334,7 @@ static inline void store_i16(D* p, __mmask32 m, __m512i v) {
 
 template <int KF, int U, Finish F, class S, class D, class Src>
 static ZUV_INLINE void block_pairs(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
-                               Scale sc) {
+                               const Scale& sc) {
   const int k = KF ? KF : kdyn;
   __m512i lo[U], hi[U];
   for (int u = 0; u < U; ++u) lo[u] = hi[u] = _mm512_setzero_si512();
@@ -362,7 +362,7 @@ static ZUV_INLINE void block_pairs(Src src, D* out, int i, __mmask32 last, const
 // are those of the plain sum.
 template <int KF, int U, Finish F, class S, class D, class Src>
 static ZUV_INLINE void block_sym(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
-                             Scale sc) {
+                             const Scale& sc) {
   const int k = KF ? KF : kdyn;
   const int h = k / 2;  // mirrored pairs; an odd kernel adds its centre row
   __m512i lo[U], hi[U];
@@ -397,14 +397,14 @@ static ZUV_INLINE void block_sym(Src src, D* out, int i, __mmask32 last, const i
 }
 
 template <int KF, Finish F, class S, class D, class Src>
-static void sym_row(Src src, D* out, int n, const int16_t* K, int k, Scale sc) {
+static void sym_row(Src src, D* out, int n, const int16_t* K, int k, const Scale& sc) {
   int i = 0;
   for (; i + 64 <= n; i += 64) block_sym<KF, 2, F, S>(src, out, i, __mmask32(~0u), K, k, sc);
   for (; i < n; i += 32) block_sym<KF, 1, F, S>(src, out, i, simd::mask32(n - i), K, k, sc);
 }
 
 template <int KF, Finish F, class S, class D, class Src>
-static inline void pairs_row(Src src, D* out, int n, const int16_t* K, int k, Scale sc) {
+static inline void pairs_row(Src src, D* out, int n, const int16_t* K, int k, const Scale& sc) {
   int i = 0;
   if (sc.sym) {
     // Symmetric smoothing kernels up to 11 taps get fully unrolled bodies.
@@ -421,7 +421,7 @@ static inline void pairs_row(Src src, D* out, int n, const int16_t* K, int k, Sc
 // so each row is loaded once for both.
 template <int KF, int U, Finish F, class S, class D>
 static ZUV_INLINE void block_pairs_two(const S* const* rows, D* out0, D* out1, int i, __mmask32 last,
-                                   const int16_t* K, int kdyn, Scale sc) {
+                                   const int16_t* K, int kdyn, const Scale& sc) {
   const int k = KF ? KF : kdyn;
   __m512i lo0[U], hi0[U], lo1[U], hi1[U], a[U];
   for (int u = 0; u < U; ++u) {
@@ -454,7 +454,7 @@ static ZUV_INLINE void block_pairs_two(const S* const* rows, D* out0, D* out1, i
 
 template <int KF, Finish F, class S, class D>
 static void pairs_two_fixed(const S* const* rows, D* out0, D* out1, int n, const int16_t* K, int k,
-                            Scale sc) {
+                            const Scale& sc) {
   int i = 0;
   for (; i + 64 <= n; i += 64) block_pairs_two<KF, 2, F, S>(rows, out0, out1, i, __mmask32(~0u), K, k, sc);
   for (; i < n; i += 32) block_pairs_two<KF, 1, F, S>(rows, out0, out1, i, simd::mask32(n - i), K, k, sc);
@@ -557,7 +557,7 @@ static void col_f32_two(const float* const* rows, float* out0, float* out1, int 
 }
 
 template <Arith A, int KF, class S, class D, class Src>
-static void dot_fixed(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+static void dot_fixed(Src src, D* out, int n, const ktap_t<A>* K, int k, const Scale& sc) {
   if constexpr (A == Arith::Low) {
     int i = 0;
     for (; i + 128 <= n; i += 128) block16<KF, 4>(src, out, i, __mmask32(~0u), K, k, sc);
@@ -719,7 +719,7 @@ static void dot_shift_fixed(const float* base, int stride, float* out, int n, co
 // col_f32 when the rows start on cache lines); the block kernels cover the
 // rest.
 template <class Src>
-static void dot_f32(Src src, float* out, int n, const float* K, int k, Scale sc) {
+static void dot_f32(Src src, float* out, int n, const float* K, int k, const Scale& sc) {
   by_size<true>(k, [&](auto kf) {
     constexpr int KF = kf();
     constexpr int KB = KF <= 5 ? KF : 0;
@@ -735,7 +735,7 @@ static void dot_f32(Src src, float* out, int n, const float* K, int k, Scale sc)
 
 // The fixed-size kernels and the generic one.
 template <Arith A, class S, class D, class Src>
-static void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+static void dot(Src src, D* out, int n, const ktap_t<A>* K, int k, const Scale& sc) {
   if constexpr (A == Arith::Float) return dot_f32(src, out, n, K, k, sc);
   else by_size<false>(k, [&](auto KF) { dot_fixed<A, KF(), S>(src, out, n, K, k, sc); });
 }
@@ -785,7 +785,7 @@ static inline void end_f32(const float* row, float* out, int w, const float* K, 
 // sizes 3 to 11: both ends from end_f32, the interior straight from the
 // source. Returns false (nothing done) for other sizes.
 static bool row_f32(const float* row, float* out, int w, const float* K, int k, int a, int mode, bool inLeft,
-                    bool inRight, float value, Scale sc) {
+                    bool inRight, float value, const Scale& sc) {
   bool done = false;
   by_size<true>(k, [&](auto kf) {
     constexpr int KF = kf();
@@ -803,7 +803,7 @@ static bool row_f32(const float* row, float* out, int w, const float* K, int k, 
 // is loaded once and feeds both sums (each still summed in tap order).
 template <Arith A, int KF, int U, class S, class D>
 static inline void block32_two(const S* const* rows, D* out0, D* out1, int i, __mmask16 last,
-                               const ktap_t<A>* K, int kdyn, Scale sc) {
+                               const ktap_t<A>* K, int kdyn, const Scale& sc) {
   const int k = KF ? KF : kdyn;
   __m512 a0[U], a1[U];
   {
@@ -839,7 +839,7 @@ static inline void block32_two(const S* const* rows, D* out0, D* out1, int i, __
 
 template <Arith A, int KF, class S, class D>
 static void dot_two_fixed(const S* const* rows, D* out0, D* out1, int n, const ktap_t<A>* K, int k,
-                          Scale sc) {
+                          const Scale& sc) {
   int i = 0;
   for (; i + 32 <= n; i += 32) block32_two<A, KF, 2, S>(rows, out0, out1, i, __mmask16(0xFFFF), K, k, sc);
   for (; i < n; i += 16) block32_two<A, KF, 1, S>(rows, out0, out1, i, simd::mask16(n - i), K, k, sc);
@@ -847,14 +847,14 @@ static void dot_two_fixed(const S* const* rows, D* out0, D* out1, int n, const k
 
 template <int KF, class S, class D>
 static void pairs_two(const S* const* rows, D* out0, D* out1, int n, const int16_t* K, int k,
-                      Scale sc) {
+                      const Scale& sc) {
   by_finish(sc, [&](auto F) { pairs_two_fixed<KF, F(), S>(rows, out0, out1, n, K, k, sc); });
 }
 
 // Column outputs y and y + 1 from rows[0 .. k] (all but the Low variants).
 template <Arith A, class S, class D>
 static void dot_two(const S* const* rows, D* out0, D* out1, int n, const ktap_t<A>* K, int k,
-                    Scale sc) {
+                    const Scale& sc) {
   if constexpr (A == Arith::Int) {
     by_size<false>(k, [&](auto KF) { pairs_two<KF(), S>(rows, out0, out1, n, K, k, sc); });
   } else if constexpr (A == Arith::Float) {
@@ -921,7 +921,7 @@ constexpr int64_t work_elems(int k) {
 }
 
 template <Arith A, class S, class D, class Src>
-inline void dot(bool vec, Src src, D* out, int n, const ktap_t<A>* K, int k, Scale sc) {
+inline void dot(bool vec, Src src, D* out, int n, const ktap_t<A>* K, int k, const Scale& sc) {
   if (vec) avx512::dot<A, S>(src, out, n, K, k, sc);
   else ref::dot<A, S>(src, out, n, K, k, sc);
 }
@@ -931,7 +931,7 @@ inline void dot(bool vec, Src src, D* out, int n, const ktap_t<A>* K, int k, Sca
 // odd kernel of up to 11 taps build their ends in registers instead.)
 template <Arith A, class S, class D, int C>
 void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k, int a,
-                const RowBorder<S>& b, S* work, Scale sc) {
+                const RowBorder<S>& b, S* work, const Scale& sc) {
   if constexpr (A == Arith::Float && C == 1) {
     if (vec && w >= 32 && avx512::row_f32(row, out, w, K, k, a, b.mode, b.inLeft, b.inRight, b.value, sc))
       return;
@@ -956,7 +956,7 @@ void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k
 // where the vector kernels share their loads.
 template <Arith A, class S, class D>
 void column_rows(bool vec, const S* const* rows, D* dst, int dstStep, int count, int n,
-                 const ktap_t<A>* K, int k, Scale sc) {
+                 const ktap_t<A>* K, int k, const Scale& sc) {
   int y = 0;
   if constexpr (A == Arith::Float) {
     if (vec && avx512::col_f32_strips(rows, dst, dstStep, count, n, K, k, sc.stream)) return;
