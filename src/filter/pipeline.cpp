@@ -938,18 +938,17 @@ void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k
   }
   const int xl = a < w ? a : w;
   const int xr = w - (k - 1 - a) > xl ? w - (k - 1 - a) : xl;
-  if (xl > 0) {
-    build_piece<S, C>(work, row, w, -a, xl + k - 1, b);
-    dot<A, S>(vec, Strided<S>{work, C}, out, xl * C, K, k, sc);
-  }
+  // Both pieces are built before the interior is filtered and read after it,
+  // when their element-wise stores have left the store buffer (vector loads
+  // that span several pending stores wait for them).
+  S* piece = work + ptrdiff_t(2) * (k - 1) * C;
+  if (xl > 0) build_piece<S, C>(work, row, w, -a, xl + k - 1, b);
+  if (w > xr) build_piece<S, C>(piece, row, w, xr - a, w - xr + k - 1, b);
   if (xr > xl)
     dot<A, S>(vec, Strided<S>{row + ptrdiff_t(xl - a) * C, C}, out + ptrdiff_t(xl) * C,
               (xr - xl) * C, K, k, sc);
-  if (w > xr) {
-    S* piece = work + ptrdiff_t(2) * (k - 1) * C;
-    build_piece<S, C>(piece, row, w, xr - a, w - xr + k - 1, b);
-    dot<A, S>(vec, Strided<S>{piece, C}, out + ptrdiff_t(xr) * C, (w - xr) * C, K, k, sc);
-  }
+  if (xl > 0) dot<A, S>(vec, Strided<S>{work, C}, out, xl * C, K, k, sc);
+  if (w > xr) dot<A, S>(vec, Strided<S>{piece, C}, out + ptrdiff_t(xr) * C, (w - xr) * C, K, k, sc);
 }
 
 // Column rows 0 .. count - 1 of dst from rows[y .. y + k - 1], two at a time
