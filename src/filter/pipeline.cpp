@@ -505,36 +505,15 @@ static void col_f32(const float* const* rows, float* out, int n, const float* K,
   }
 }
 
-// Float column rows of 7, 9 or 11 taps in strips of kColStrip elements: the
-// k + 1 row pieces of a strip stay in L1 from one output row to the next,
-// where whole rows of a wide image would not. (At 5 taps and fewer whole rows
-// fit, and strips cost more than they save on rows coming from memory.)
-// Returns false (nothing done) unless the rows are wider than a strip and
-// start on cache lines.
-constexpr int kColStrip = 512;
-static bool col_f32_strips(const float* const* rows, float* dst, int dstStep, int count, int n, const float* K,
-                           int k, bool stream) {
-  if (k < 7 || k > 11 || !(k & 1) || n <= kColStrip || !lines_aligned(rows, count + k - 1)) return false;
-  by_size<true>(k, [&](auto kf) {
-    constexpr int KF = kf();
-    if constexpr (KF > 0)
-      for (int x0 = 0; x0 < n; x0 += kColStrip) {
-        const int len = n - x0 < kColStrip ? n - x0 : kColStrip;
-        for (int y = 0; y < count; ++y) col_f32<KF>(rows + y, row_at(dst, dstStep, y) + x0, len, K, stream, x0);
-      }
-  });
-  return true;
-}
-
 // col_f32 for outputs y and y + 1 at once: each of rows 0 .. KF is loaded
 // once for both sums; the last partial block goes through col_f32.
 template <int KF>
 static void col_f32_two(const float* const* rows, float* out0, float* out1, int n, const float* K, bool stream,
-                        const float* ahead0 = nullptr, const float* ahead1 = nullptr) {
+                        const float* ahead0 = nullptr, const float* ahead1 = nullptr, int x0 = 0) {
   __m512 t[KF];
   const float* r[KF + 1];
   for (int j = 0; j < KF; ++j) t[j] = _mm512_set1_ps(K[j]);
-  for (int j = 0; j <= KF; ++j) r[j] = rows[j];
+  for (int j = 0; j <= KF; ++j) r[j] = rows[j] + x0;
   constexpr int U = 4;
   int i = 0;
   for (; i + 16 * U <= n; i += 16 * U) {
@@ -556,36 +535,50 @@ static void col_f32_two(const float* const* rows, float* out0, float* out1, int 
     }
   }
   if (i < n) {
-    col_f32<KF>(rows, out0 + i, n - i, K, stream, i);
-    col_f32<KF>(rows + 1, out1 + i, n - i, K, stream, i);
+    col_f32<KF>(rows, out0 + i, n - i, K, stream, x0 + i);
+    col_f32<KF>(rows + 1, out1 + i, n - i, K, stream, x0 + i);
   }
 }
 
-// Float column rows 0 .. count - 1 of a fixed odd kernel size up to 11 over
-// rows that all start on cache lines: two output rows at a time, each pair
-// also prefetching into L2 the two source rows kAhead rows beyond the ones
-// it reads. Rows another thread has just streamed to memory, or that a
-// whole-image row pass has pushed out to L3, then arrive while earlier rows
-// are summed instead of when they are reached (rows already in L2 cost the
-// prefetches, about 2%).
-// Returns false (nothing done) for other sizes or rows.
+// Float column rows 0 .. count - 1, elements x0 .. x0 + len - 1, over rows
+// that all start on cache lines: two output rows at a time, each pair also
+// prefetching into L2 the same elements of the two source rows kAhead rows
+// beyond the ones it reads. Rows another thread has just streamed to memory,
+// or that a whole-image row pass has pushed out to L3, then arrive while
+// earlier rows are summed instead of when they are reached (rows already in
+// L2 cost the prefetches, about 2%).
 constexpr int kAhead = 8;
+template <int KF>
+static void col_f32_pairs(const float* const* rows, float* dst, int dstStep, int count, int x0, int len,
+                          const float* K, bool stream) {
+  const int total = count + KF - 1;
+  int y = 0;
+  for (; y + 1 < count; y += 2) {
+    const int a = y + KF + 1 + kAhead;
+    col_f32_two<KF>(rows + y, row_at(dst, dstStep, y) + x0, row_at(dst, dstStep, y + 1) + x0, len, K, stream,
+                    a < total ? rows[a] + x0 : nullptr, a + 1 < total ? rows[a + 1] + x0 : nullptr, x0);
+  }
+  if (y < count) col_f32<KF>(rows + y, row_at(dst, dstStep, y) + x0, len, K, stream, x0);
+}
+
+// The float column rows of the odd kernel sizes up to 11 over rows on cache
+// lines; 7 to 11 taps on rows wider than kColStrip run in strips of that many
+// elements, whose k + 1 row pieces stay in L1 from one output row to the next
+// where whole rows would not (at 5 taps and fewer whole rows fit, and strips
+// cost more than they save on rows coming from memory). Returns false
+// (nothing done) for other sizes or rows.
+constexpr int kColStrip = 512;
 static bool col_f32_rows(const float* const* rows, float* dst, int dstStep, int count, int n, const float* K, int k,
                          bool stream) {
-  const int total = count + k - 1;
-  if (!(k & 1) || k > 11 || !lines_aligned(rows, total)) return false;
+  if (!(k & 1) || k > 11 || !lines_aligned(rows, count + k - 1)) return false;
   bool done = false;
   by_size<true>(k, [&](auto kf) {
     constexpr int KF = kf();
     if constexpr (KF > 0) {
       done = true;
-      int y = 0;
-      for (; y + 1 < count; y += 2) {
-        const int a = y + KF + 1 + kAhead;
-        col_f32_two<KF>(rows + y, row_at(dst, dstStep, y), row_at(dst, dstStep, y + 1), n, K, stream,
-                        a < total ? rows[a] : nullptr, a + 1 < total ? rows[a + 1] : nullptr);
-      }
-      if (y < count) col_f32<KF>(rows + y, row_at(dst, dstStep, y), n, K, stream);
+      const int strip = KF >= 7 && n > kColStrip ? kColStrip : n;
+      for (int x0 = 0; x0 < n; x0 += strip)
+        col_f32_pairs<KF>(rows, dst, dstStep, count, x0, n - x0 < strip ? n - x0 : strip, K, stream);
     }
   });
   return done;
@@ -993,7 +986,6 @@ void column_rows(bool vec, const S* const* rows, D* dst, int dstStep, int count,
                  const ktap_t<A>* K, int k, const Scale& sc) {
   int y = 0;
   if constexpr (A == Arith::Float) {
-    if (vec && avx512::col_f32_strips(rows, dst, dstStep, count, n, K, k, sc.stream)) return;
     if (vec && avx512::col_f32_rows(rows, dst, dstStep, count, n, K, k, sc.stream)) return;
   }
   if constexpr (A != Arith::Low) {
