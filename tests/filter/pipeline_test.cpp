@@ -175,7 +175,7 @@ void row_suite(const RowApi<S, D>& api) {
   const int borders[] = {BorderConst, BorderRepl, BorderMirror, BorderInMem, BorderConst | BorderInMemLeft,
                          BorderRepl | BorderInMemRight, BorderMirror | BorderInMemLeft,
                          BorderMirror | BorderInMemTop | BorderInMemBottom, BorderInMem | BorderInMemLeft};
-  for (int w : {1, 2, 3, 17, 69, 513})
+  for (int w : {1, 2, 3, 17, 32, 69, 513})
     for (int border : borders)
       for (int k : {1, 2, 3, 4, 5, 6, 7, 9, 11, 31}) {
         if (w > 69 && k != 3 && k != 5 && k != 9 && k != 11) continue;
