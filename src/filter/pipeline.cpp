@@ -827,6 +827,79 @@ static bool row_f32(const float* row, float* out, int w, const float* K, int k, 
   return done;
 }
 
+// The ends of an 8-bit row of one channel (at least 64 pixels wide) for a
+// symmetric kernel, as end_f32 does for floats: lane i of the window is
+// pixel first + i as a 16-bit value, built from the first or last 64 pixels
+// (or read from memory on an in-memory side, only where the outputs need
+// it); lane i + j of the window feeds tap j of output i. The sums are those
+// of block_sym.
+template <int KF, Finish F>
+static inline void end_u8(const uint8_t* row, int16_t* out, int w, const int16_t* K, int a, bool right, int mode,
+                          bool inMem, uint8_t value, const Scale& sc) {
+  const int count = right ? KF - 1 - a : a;  // outputs
+  const int need = count + KF - 1;            // window pixels they use
+  const int first = right ? w - (KF - 1) : -a;
+  const int base = right ? w - 64 : 0;  // x, y: pixels base .. base + 63
+  const __m512i x = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base)));
+  const __m512i y = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base + 32)));
+  const __m512i iota = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14,
+                                        13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  // Positions relative to base; the row ends at 63 on the right side.
+  const __m512i p = _mm512_add_epi16(iota, _mm512_set1_epi16(int16_t(first - base)));
+  const __m512i zero = _mm512_setzero_si512(), edge = _mm512_set1_epi16(63);
+  const __mmask32 beyond = right ? _mm512_cmpgt_epi16_mask(p, edge) : _mm512_cmplt_epi16_mask(p, zero);
+  __m512i q;
+  if (mode == BorderMirror)
+    q = right ? _mm512_mask_sub_epi16(p, beyond, _mm512_set1_epi16(126), p) : _mm512_abs_epi16(p);
+  else q = right ? _mm512_min_epi16(p, edge) : _mm512_max_epi16(p, zero);
+  __m512i e = _mm512_permutex2var_epi16(x, q, y);
+  const __mmask32 needed = simd::mask32(need) & beyond;
+  if (inMem) {
+    const __m512i m = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(needed, row + first));
+    e = _mm512_mask_mov_epi16(e, needed, m);
+  } else if (mode == BorderConst) {
+    e = _mm512_mask_mov_epi16(e, beyond, _mm512_set1_epi16(value));
+  }
+  // Window j: lanes j .. j + 31 of e (lanes past 31 wrap; they only reach
+  // outputs that are not stored).
+  auto win = [&](int j) { return _mm512_permutexvar_epi16(_mm512_add_epi16(iota, _mm512_set1_epi16(int16_t(j))), e); };
+  __m512i lo = zero, hi = zero;
+  auto acc = [&](__m512i u, __m512i v, int32_t t) {
+    const __m512i tp = _mm512_set1_epi32(t);
+    lo = _mm512_add_epi32(lo, _mm512_madd_epi16(_mm512_unpacklo_epi16(u, v), tp));
+    hi = _mm512_add_epi32(hi, _mm512_madd_epi16(_mm512_unpackhi_epi16(u, v), tp));
+  };
+  auto pair = [&](int j) { return _mm512_add_epi16(win(j), win(KF - 1 - j)); };
+  constexpr int h = KF / 2;
+  int j = 0;
+  for (; j + 1 < h; j += 2) acc(pair(j), pair(j + 1), tap_pair(K, j, KF));
+  if (j < h) acc(pair(j), win(h), int32_t(uint32_t(uint16_t(K[j])) | (uint32_t(uint16_t(K[h])) << 16)));
+  else acc(win(h), zero, int32_t(uint16_t(K[h])));
+  store_i16(out + (right ? w - count : 0), simd::mask32(count),
+            finish_pairs<int16_t, F>(lo, hi, _mm512_set1_ps(sc.recip)));
+}
+
+// An 8-bit row of one channel, at least 64 pixels wide, for a symmetric odd
+// kernel of 3 to 11 taps: both ends from end_u8, the interior straight from
+// the source. Returns false (nothing done) for other sizes.
+static bool row_u8(const uint8_t* row, int16_t* out, int w, const int16_t* K, int k, int a, int mode, bool inLeft,
+                   bool inRight, uint8_t value, const Scale& sc) {
+  bool done = false;
+  by_size<true>(k, [&](auto kf) {
+    constexpr int KF = kf();
+    if constexpr (KF > 0) {
+      by_finish(sc, [&](auto f) {
+        constexpr Finish F = f();
+        if (a > 0) end_u8<KF, F>(row, out, w, K, a, false, mode, inLeft, value, sc);
+        sym_row<KF, F, uint8_t>(Strided<uint8_t>{row, 1}, out + a, w - (KF - 1), K, KF, sc);
+        if (KF - 1 - a > 0) end_u8<KF, F>(row, out, w, K, a, true, mode, inRight, value, sc);
+      });
+      done = true;
+    }
+  });
+  return done;
+}
+
 // Two consecutive column outputs share k - 1 of their source rows: each row
 // is loaded once and feeds both sums (each still summed in tap order).
 template <Arith A, int KF, int U, class S, class D>
@@ -956,12 +1029,18 @@ inline void dot(bool vec, Src src, D* out, int n, const ktap_t<A>* K, int k, con
 
 // One row: outputs [0, xl) and [xr, w) through the work area, the interior
 // [xl, xr) straight from the source row. (Float rows of one channel and an
-// odd kernel of up to 11 taps build their ends in registers instead.)
+// odd kernel of up to 11 taps, and 8-bit rows of one channel and such a
+// symmetric kernel, build their ends in registers instead.)
 template <Arith A, class S, class D, int C>
 void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k, int a,
                 const RowBorder<S>& b, S* work, const Scale& sc) {
   if constexpr (A == Arith::Float && C == 1) {
     if (vec && w >= 32 && avx512::row_f32(row, out, w, K, k, a, b.mode, b.inLeft, b.inRight, b.value, sc))
+      return;
+  }
+  if constexpr (std::is_same_v<S, uint8_t> && C == 1) {
+    if (vec && sc.sym && w >= 64 &&
+        avx512::row_u8(row, out, w, K, k, a, b.mode, b.inLeft, b.inRight, b.value, sc))
       return;
   }
   const int xl = a < w ? a : w;
