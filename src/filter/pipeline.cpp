@@ -190,6 +190,21 @@ static inline void by_size(int k, F&& f) {
   f(std::integral_constant<int, 0>{});
 }
 
+// by_size<true> for the sizes with unrolled bodies only: calls
+// f(std::integral_constant<int, KF>) and returns true for k = 3, 5, 7, 9 or
+// 11; returns false (f not called) for any other size.
+template <class F>
+static inline bool by_odd_size(int k, F&& f) {
+  bool done = false;
+  by_size<true>(k, [&](auto kf) {
+    if constexpr (kf() > 0) {
+      done = true;
+      f(kf);
+    }
+  });
+  return done;
+}
+
 // A vector of float results: non-temporal when asked for, whole and on a
 // cache line; else an ordinary (masked) store.
 static inline void store_f32(float* p, __mmask16 m, __m512 v, bool stream) {
@@ -571,17 +586,12 @@ constexpr int kColStrip = 512;
 static bool col_f32_rows(const float* const* rows, float* dst, int dstStep, int count, int n, const float* K, int k,
                          bool stream) {
   if (!(k & 1) || k > 11 || !lines_aligned(rows, count + k - 1)) return false;
-  bool done = false;
-  by_size<true>(k, [&](auto kf) {
+  return by_odd_size(k, [&](auto kf) {
     constexpr int KF = kf();
-    if constexpr (KF > 0) {
-      done = true;
-      const int strip = KF >= 7 && n > kColStrip ? kColStrip : n;
-      for (int x0 = 0; x0 < n; x0 += strip)
-        col_f32_pairs<KF>(rows, dst, dstStep, count, x0, n - x0 < strip ? n - x0 : strip, K, stream);
-    }
+    const int strip = KF >= 7 && n > kColStrip ? kColStrip : n;
+    for (int x0 = 0; x0 < n; x0 += strip)
+      col_f32_pairs<KF>(rows, dst, dstStep, count, x0, n - x0 < strip ? n - x0 : strip, K, stream);
   });
-  return done;
 }
 
 template <Arith A, int KF, class S, class D, class Src>
@@ -814,17 +824,12 @@ static inline void end_f32(const float* row, float* out, int w, const float* K, 
 // source. Returns false (nothing done) for other sizes.
 static bool row_f32(const float* row, float* out, int w, const float* K, int k, int a, int mode, bool inLeft,
                     bool inRight, float value, const Scale& sc) {
-  bool done = false;
-  by_size<true>(k, [&](auto kf) {
+  return by_odd_size(k, [&](auto kf) {
     constexpr int KF = kf();
-    if constexpr (KF > 0) {
-      if (a > 0) end_f32<KF>(row, out, w, K, a, false, mode, inLeft, value);
-      dot_shift_fixed<KF>(row, 1, out + a, w - (KF - 1), K, KF, sc.stream, sc.sym);
-      if (KF - 1 - a > 0) end_f32<KF>(row, out, w, K, a, true, mode, inRight, value);
-      done = true;
-    }
+    if (a > 0) end_f32<KF>(row, out, w, K, a, false, mode, inLeft, value);
+    dot_shift_fixed<KF>(row, 1, out + a, w - (KF - 1), K, KF, sc.stream, sc.sym);
+    if (KF - 1 - a > 0) end_f32<KF>(row, out, w, K, a, true, mode, inRight, value);
   });
-  return done;
 }
 
 // The ends of an 8-bit row of one channel (at least 64 pixels wide) for a
@@ -884,20 +889,15 @@ static inline void end_u8(const uint8_t* row, int16_t* out, int w, const int16_t
 // the source. Returns false (nothing done) for other sizes.
 static bool row_u8(const uint8_t* row, int16_t* out, int w, const int16_t* K, int k, int a, int mode, bool inLeft,
                    bool inRight, uint8_t value, const Scale& sc) {
-  bool done = false;
-  by_size<true>(k, [&](auto kf) {
+  return by_odd_size(k, [&](auto kf) {
     constexpr int KF = kf();
-    if constexpr (KF > 0) {
-      by_finish(sc, [&](auto f) {
-        constexpr Finish F = f();
-        if (a > 0) end_u8<KF, F>(row, out, w, K, a, false, mode, inLeft, value, sc);
-        sym_row<KF, F, uint8_t>(Strided<uint8_t>{row, 1}, out + a, w - (KF - 1), K, KF, sc);
-        if (KF - 1 - a > 0) end_u8<KF, F>(row, out, w, K, a, true, mode, inRight, value, sc);
-      });
-      done = true;
-    }
+    by_finish(sc, [&](auto f) {
+      constexpr Finish F = f();
+      if (a > 0) end_u8<KF, F>(row, out, w, K, a, false, mode, inLeft, value, sc);
+      sym_row<KF, F, uint8_t>(Strided<uint8_t>{row, 1}, out + a, w - (KF - 1), K, KF, sc);
+      if (KF - 1 - a > 0) end_u8<KF, F>(row, out, w, K, a, true, mode, inRight, value, sc);
+    });
   });
-  return done;
 }
 
 // Two consecutive column outputs share k - 1 of their source rows: each row
