@@ -832,42 +832,58 @@ static bool row_f32(const float* row, float* out, int w, const float* K, int k, 
   });
 }
 
-// The ends of an 8-bit row of one channel (at least 64 pixels wide) for a
-// symmetric kernel, as end_f32 does for floats: lane i of the window is
-// pixel first + i as a 16-bit value, built from the first or last 64 pixels
-// (or read from memory on an in-memory side, only where the outputs need
-// it); lane i + j of the window feeds tap j of output i. The sums are those
-// of block_sym.
-template <int KF, Finish F>
+// The ends of an 8-bit row of C = 1 or 3 channels (at least 64 pixels wide)
+// for a symmetric kernel, as end_f32 does for floats: lane L of the window
+// (64 lanes in e[0], e[1]) is element L % C of pixel first + L / C as a
+// 16-bit value, taken from the first or last 64 elements of the row (or read
+// from memory on an in-memory side, only where the outputs need it); lane
+// i + C * j feeds tap j of output element i. The sums are those of block_sym.
+template <int KF, int C, Finish F>
 static inline void end_u8(const uint8_t* row, int16_t* out, int w, const int16_t* K, int a, bool right, int mode,
                           bool inMem, uint8_t value, const Scale& sc) {
-  const int count = right ? KF - 1 - a : a;  // outputs
-  const int need = count + KF - 1;            // window pixels they use
+  const int count = right ? KF - 1 - a : a;  // output pixels
+  const int need = (count + KF - 1) * C;      // window elements they use
   const int first = right ? w - (KF - 1) : -a;
-  const int base = right ? w - 64 : 0;  // x, y: pixels base .. base + 63
-  const __m512i x = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base)));
-  const __m512i y = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base + 32)));
+  const int64_t base = right ? int64_t(C) * w - 64 : 0;  // x, y: elements base .. base + 63
+  __m512i x[2];
+  for (int h = 0; h < 2; ++h)
+    x[h] = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base + 32 * h)));
   const __m512i iota = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14,
                                         13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-  // Positions relative to base; the row ends at 63 on the right side.
-  const __m512i p = _mm512_add_epi16(iota, _mm512_set1_epi16(int16_t(first - base)));
-  const __m512i zero = _mm512_setzero_si512(), edge = _mm512_set1_epi16(63);
-  const __mmask32 beyond = right ? _mm512_cmpgt_epi16_mask(p, edge) : _mm512_cmplt_epi16_mask(p, zero);
-  __m512i q;
-  if (mode == BorderMirror)
-    q = right ? _mm512_mask_sub_epi16(p, beyond, _mm512_set1_epi16(126), p) : _mm512_abs_epi16(p);
-  else q = right ? _mm512_min_epi16(p, edge) : _mm512_max_epi16(p, zero);
-  __m512i e = _mm512_permutex2var_epi16(x, q, y);
-  const __mmask32 needed = simd::mask32(need) & beyond;
-  if (inMem) {
-    const __m512i m = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(needed, row + first));
-    e = _mm512_mask_mov_epi16(e, needed, m);
-  } else if (mode == BorderConst) {
-    e = _mm512_mask_mov_epi16(e, beyond, _mm512_set1_epi16(value));
+  const __m512i zero = _mm512_setzero_si512();
+  __m512i e[2];
+  for (int h = 0; h < 2; ++h) {
+    const __m512i lane = _mm512_add_epi16(iota, _mm512_set1_epi16(int16_t(32 * h)));
+    // d: the lane's pixel relative to the edge (column 0, or column w - 1 on
+    // the right); outside the row where d < 0 (left) or d > 0 (right).
+    __m512i px = lane, ch = zero;
+    if constexpr (C == 3) {
+      px = _mm512_srli_epi16(_mm512_mulhi_epu16(lane, _mm512_set1_epi16(int16_t(0xAAAB))), 1);  // lane / 3
+      ch = _mm512_sub_epi16(lane, _mm512_mullo_epi16(px, _mm512_set1_epi16(3)));
+    }
+    const __m512i d = _mm512_add_epi16(px, _mm512_set1_epi16(int16_t(right ? 2 - KF : -a)));
+    const __mmask32 beyond = right ? _mm512_cmpgt_epi16_mask(d, zero) : _mm512_cmplt_epi16_mask(d, zero);
+    __m512i q;  // the pixel read instead, relative to the edge
+    if (mode == BorderMirror) q = right ? _mm512_sub_epi16(zero, _mm512_abs_epi16(d)) : _mm512_abs_epi16(d);
+    else q = right ? _mm512_min_epi16(d, zero) : _mm512_max_epi16(d, zero);
+    const __m512i idx = _mm512_add_epi16(_mm512_add_epi16(_mm512_mullo_epi16(q, _mm512_set1_epi16(C)), ch),
+                                         _mm512_set1_epi16(int16_t(right ? 64 - C : 0)));
+    __m512i v = _mm512_permutex2var_epi16(x[0], idx, x[1]);
+    const int left = need - 32 * h;
+    const __mmask32 needed = simd::mask32(left < 0 ? 0 : left) & beyond;
+    if (inMem) {
+      const uint8_t* from = row + int64_t(C) * first + 32 * h;
+      v = _mm512_mask_mov_epi16(v, needed, _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(needed, from)));
+    } else if (mode == BorderConst) {
+      v = _mm512_mask_mov_epi16(v, beyond, _mm512_set1_epi16(value));
+    }
+    e[h] = v;
   }
-  // Window j: lanes j .. j + 31 of e (lanes past 31 wrap; they only reach
-  // outputs that are not stored).
-  auto win = [&](int j) { return _mm512_permutexvar_epi16(_mm512_add_epi16(iota, _mm512_set1_epi16(int16_t(j))), e); };
+  // Window j: lanes C * j .. C * j + 31 of the window (beyond 63 they wrap;
+  // they only reach outputs that are not stored).
+  auto win = [&](int j) {
+    return _mm512_permutex2var_epi16(e[0], _mm512_add_epi16(iota, _mm512_set1_epi16(int16_t(C * j))), e[1]);
+  };
   __m512i lo = zero, hi = zero;
   auto acc = [&](__m512i u, __m512i v, int32_t t) {
     const __m512i tp = _mm512_set1_epi32(t);
@@ -880,22 +896,23 @@ static inline void end_u8(const uint8_t* row, int16_t* out, int w, const int16_t
   for (; j + 1 < h; j += 2) acc(pair(j), pair(j + 1), tap_pair(K, j, KF));
   if (j < h) acc(pair(j), win(h), int32_t(uint32_t(uint16_t(K[j])) | (uint32_t(uint16_t(K[h])) << 16)));
   else acc(win(h), zero, int32_t(uint16_t(K[h])));
-  store_i16(out + (right ? w - count : 0), simd::mask32(count),
+  store_i16(out + int64_t(C) * (right ? w - count : 0), simd::mask32(C * count),
             finish_pairs<int16_t, F>(lo, hi, _mm512_set1_ps(sc.recip)));
 }
 
-// An 8-bit row of one channel, at least 64 pixels wide, for a symmetric odd
+// An 8-bit row of C channels, at least 64 pixels wide, for a symmetric odd
 // kernel of 3 to 11 taps: both ends from end_u8, the interior straight from
 // the source. Returns false (nothing done) for other sizes.
+template <int C>
 static bool row_u8(const uint8_t* row, int16_t* out, int w, const int16_t* K, int k, int a, int mode, bool inLeft,
                    bool inRight, uint8_t value, const Scale& sc) {
   return by_odd_size(k, [&](auto kf) {
     constexpr int KF = kf();
     by_finish(sc, [&](auto f) {
       constexpr Finish F = f();
-      if (a > 0) end_u8<KF, F>(row, out, w, K, a, false, mode, inLeft, value, sc);
-      sym_row<KF, F, uint8_t>(Strided<uint8_t>{row, 1}, out + a, w - (KF - 1), K, KF, sc);
-      if (KF - 1 - a > 0) end_u8<KF, F>(row, out, w, K, a, true, mode, inRight, value, sc);
+      if (a > 0) end_u8<KF, C, F>(row, out, w, K, a, false, mode, inLeft, value, sc);
+      sym_row<KF, F, uint8_t>(Strided<uint8_t>{row, C}, out + C * a, C * (w - (KF - 1)), K, KF, sc);
+      if (KF - 1 - a > 0) end_u8<KF, C, F>(row, out, w, K, a, true, mode, inRight, value, sc);
     });
   });
 }
@@ -1029,8 +1046,8 @@ inline void dot(bool vec, Src src, D* out, int n, const ktap_t<A>* K, int k, con
 
 // One row: outputs [0, xl) and [xr, w) through the work area, the interior
 // [xl, xr) straight from the source row. (Float rows of one channel and an
-// odd kernel of up to 11 taps, and 8-bit rows of one channel and such a
-// symmetric kernel, build their ends in registers instead.)
+// odd kernel of up to 11 taps, and 8-bit rows of one or three channels and
+// such a symmetric kernel, build their ends in registers instead.)
 template <Arith A, class S, class D, int C>
 void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k, int a,
                 const RowBorder<S>& b, S* work, const Scale& sc) {
@@ -1038,9 +1055,9 @@ void filter_row(bool vec, const S* row, D* out, int w, const ktap_t<A>* K, int k
     if (vec && w >= 32 && avx512::row_f32(row, out, w, K, k, a, b.mode, b.inLeft, b.inRight, b.value, sc))
       return;
   }
-  if constexpr (std::is_same_v<S, uint8_t> && C == 1) {
+  if constexpr (std::is_same_v<S, uint8_t>) {
     if (vec && sc.sym && w >= 64 &&
-        avx512::row_u8(row, out, w, K, k, a, b.mode, b.inLeft, b.inRight, b.value, sc))
+        avx512::row_u8<C>(row, out, w, K, k, a, b.mode, b.inLeft, b.inRight, b.value, sc))
       return;
   }
   const int xl = a < w ? a : w;
