@@ -31,3 +31,18 @@ inline __mmask64 mask64(int n) {
 }
 
 }  // namespace zuv::simd
+
+ZUV_AVX512_BEGIN
+namespace zuv::simd {
+
+// Dwords S .. S + 15 of the pair (c0, c1), 0 <= S <= 16: c0 advanced by S
+// dwords, the dwords past its end from c1 (one immediate align).
+template <int S>
+inline __m512i dword_shift(__m512i c0, __m512i c1) {
+  if constexpr (S == 0) return c0;
+  else if constexpr (S == 16) return c1;
+  else return _mm512_alignr_epi32(c1, c0, S);
+}
+
+}  // namespace zuv::simd
+ZUV_AVX512_END

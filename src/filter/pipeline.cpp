@@ -648,9 +648,7 @@ static inline void block_shift(const float* base, int stride, float* out, int i,
 // align, cheaper than a two-source permute.
 template <int Sh>
 static inline __m512 shift_ps(__m512 lo, __m512 hi) {
-  if constexpr (Sh == 0) return lo;
-  else if constexpr (Sh >= 16) return hi;
-  else return _mm512_castsi512_ps(_mm512_alignr_epi32(_mm512_castps_si512(hi), _mm512_castps_si512(lo), Sh));
+  return _mm512_castsi512_ps(simd::dword_shift<Sh>(_mm512_castps_si512(lo), _mm512_castps_si512(hi)));
 }
 
 // acc[u] += K[j] * (window of v[u], v[u + 1] shifted by j * SC), for
@@ -1164,10 +1162,9 @@ void row_pass(const S* src, int srcStep, D* const* dst, ImageSize roi, const tap
   constexpr Arith A = arith_of<S, kLow, true>();
   const bool vec = use_avx512();
   Scale sc = make_scale(divisor);
-  // Two 8-bit pixels always add within 16 bits.
-  if constexpr (std::is_same_v<S, uint8_t>) sc.sym = symmetric(kernel, k);
-  // Float rows of a symmetric kernel share each product between two taps.
-  if constexpr (std::is_same_v<S, float>) sc.sym = symmetric(kernel, k);
+  // Two 8-bit pixels always add within 16 bits; float rows of a symmetric
+  // kernel share each product between two taps.
+  if constexpr (std::is_same_v<S, uint8_t> || std::is_same_v<S, float>) sc.sym = symmetric(kernel, k);
   const RowBorder<S> b = resolve_border(border, borderValue, roi.width);
   const int w = roi.width, h = roi.height;
   const int64_t workBytes = round32(work_elems<C>(k) * int64_t(sizeof(S)));

@@ -439,13 +439,7 @@ static void window_steps(const T* v, T* out, int n, int s) {
   window_fixed<T, kMax, W>(v, out, n, s);
 }
 
-// c0 advanced by S dwords (0 <= S <= 16), the dwords past its end from c1.
-template <int S>
-static inline __m512i dword_shift(__m512i c0, __m512i c1) {
-  if constexpr (S == 0) return c0;
-  else if constexpr (S == 16) return c1;
-  else return _mm512_alignr_epi32(c1, c0, S);
-}
+using simd::dword_shift;
 
 // c0 advanced by B bytes (0 <= B <= 64), the bytes past its end from c1.
 template <int B>
