@@ -371,22 +371,15 @@ static ZUV_INLINE void block_pairs(Src src, D* out, int i, __mmask32 last, const
               finish_pairs<D, F>(lo[u], hi[u], recip));
 }
 
-// block_pairs for a symmetric kernel (Scale::sym): rows j and k - 1 - j are
-// added in 16 bits first, so (k + 1) / 2 terms replace k products. Integer
-// sums are exact modulo 2^32: t * (a + b) = t * a + t * b, and the results
-// are those of the plain sum.
-template <int KF, int U, Finish F, class S, class D, class Src>
-static ZUV_INLINE void block_sym(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
-                             const Scale& sc) {
-  const int k = KF ? KF : kdyn;
-  const int h = k / 2;  // mirrored pairs; an odd kernel adds its centre row
-  __m512i lo[U], hi[U];
-  for (int u = 0; u < U; ++u) lo[u] = hi[u] = _mm512_setzero_si512();
-  auto mask = [&](int u) { return u == U - 1 ? last : __mmask32(~0u); };
-  auto pair = [&](int j, int u) {
-    return _mm512_add_epi16(load_i16(src(j) + i + 32 * u, mask(u)),
-                            load_i16(src(k - 1 - j) + i + 32 * u, mask(u)));
-  };
+// The pair sums of a symmetric kernel (Scale::sym) into lo[u], hi[u] (zero on
+// entry), win(j, u) giving the 16-bit elements that tap j multiplies in
+// vector u: windows j and k - 1 - j are added in 16 bits first, so
+// (k + 1) / 2 terms replace k products. Integer sums are exact modulo 2^32:
+// t * (a + b) = t * a + t * b, and the results are those of the plain sum.
+template <int U, class Win>
+static ZUV_INLINE void sym_sums(Win win, const int16_t* K, int k, __m512i (&lo)[U], __m512i (&hi)[U]) {
+  const int h = k / 2;  // mirrored pairs; an odd kernel adds its centre
+  auto pair = [&](int j, int u) { return _mm512_add_epi16(win(j, u), win(k - 1 - j, u)); };
   auto acc = [&](int u, __m512i a, __m512i b, __m512i t) {
     lo[u] = _mm512_add_epi32(lo[u], _mm512_madd_epi16(_mm512_unpacklo_epi16(a, b), t));
     hi[u] = _mm512_add_epi32(hi[u], _mm512_madd_epi16(_mm512_unpackhi_epi16(a, b), t));
@@ -402,11 +395,21 @@ static ZUV_INLINE void block_sym(Src src, D* out, int i, __mmask32 last, const i
     const int16_t ta = j < h ? K[j] : K[h];
     const __m512i t = _mm512_set1_epi32(int32_t(uint32_t(uint16_t(ta)) | (uint32_t(uint16_t(tb)) << 16)));
     for (int u = 0; u < U; ++u) {
-      const __m512i a = j < h ? pair(j, u) : load_i16(src(h) + i + 32 * u, mask(u));
-      const __m512i b = (j < h && (k & 1)) ? load_i16(src(h) + i + 32 * u, mask(u)) : _mm512_setzero_si512();
+      const __m512i a = j < h ? pair(j, u) : win(h, u);
+      const __m512i b = (j < h && (k & 1)) ? win(h, u) : _mm512_setzero_si512();
       acc(u, a, b, t);
     }
   }
+}
+
+// block_pairs for a symmetric kernel, through sym_sums.
+template <int KF, int U, Finish F, class S, class D, class Src>
+static ZUV_INLINE void block_sym(Src src, D* out, int i, __mmask32 last, const int16_t* K, int kdyn,
+                             const Scale& sc) {
+  __m512i lo[U], hi[U];
+  for (int u = 0; u < U; ++u) lo[u] = hi[u] = _mm512_setzero_si512();
+  auto mask = [&](int u) { return u == U - 1 ? last : __mmask32(~0u); };
+  sym_sums<U>([&](int j, int u) { return load_i16(src(j) + i + 32 * u, mask(u)); }, K, KF ? KF : kdyn, lo, hi);
   const __m512 recip = _mm512_set1_ps(sc.recip);
   for (int u = 0; u < U; ++u) store_i16(out + i + 32 * u, mask(u), finish_pairs<D, F>(lo[u], hi[u], recip));
 }
@@ -835,7 +838,7 @@ static bool row_f32(const float* row, float* out, int w, const float* K, int k, 
 // (64 lanes in e[0], e[1]) is element L % C of pixel first + L / C as a
 // 16-bit value, taken from the first or last 64 elements of the row (or read
 // from memory on an in-memory side, only where the outputs need it); lane
-// i + C * j feeds tap j of output element i. The sums are those of block_sym.
+// i + C * j feeds tap j of output element i. The sums are sym_sums'.
 template <int KF, int C, Finish F>
 static inline void end_u8(const uint8_t* row, int16_t* out, int w, const int16_t* K, int a, bool right, int mode,
                           bool inMem, uint8_t value, const Scale& sc) {
@@ -882,20 +885,10 @@ static inline void end_u8(const uint8_t* row, int16_t* out, int w, const int16_t
   auto win = [&](int j) {
     return _mm512_permutex2var_epi16(e[0], _mm512_add_epi16(iota, _mm512_set1_epi16(int16_t(C * j))), e[1]);
   };
-  __m512i lo = zero, hi = zero;
-  auto acc = [&](__m512i u, __m512i v, int32_t t) {
-    const __m512i tp = _mm512_set1_epi32(t);
-    lo = _mm512_add_epi32(lo, _mm512_madd_epi16(_mm512_unpacklo_epi16(u, v), tp));
-    hi = _mm512_add_epi32(hi, _mm512_madd_epi16(_mm512_unpackhi_epi16(u, v), tp));
-  };
-  auto pair = [&](int j) { return _mm512_add_epi16(win(j), win(KF - 1 - j)); };
-  constexpr int h = KF / 2;
-  int j = 0;
-  for (; j + 1 < h; j += 2) acc(pair(j), pair(j + 1), tap_pair(K, j, KF));
-  if (j < h) acc(pair(j), win(h), int32_t(uint32_t(uint16_t(K[j])) | (uint32_t(uint16_t(K[h])) << 16)));
-  else acc(win(h), zero, int32_t(uint16_t(K[h])));
+  __m512i lo[1] = {zero}, hi[1] = {zero};
+  sym_sums<1>([&](int j, int) { return win(j); }, K, KF, lo, hi);
   store_i16(out + int64_t(C) * (right ? w - count : 0), simd::mask32(C * count),
-            finish_pairs<int16_t, F>(lo, hi, _mm512_set1_ps(sc.recip)));
+            finish_pairs<int16_t, F>(lo[0], hi[0], _mm512_set1_ps(sc.recip)));
 }
 
 // An 8-bit row of C channels, at least 64 pixels wide, for a symmetric odd
